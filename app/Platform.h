@@ -1,0 +1,34 @@
+#pragma once
+
+#include "common/DateValue.h"
+
+#include <QString>
+
+class QWidget;
+
+// Every side effect of the window that a test must control goes through this
+// one interface: the clock, message boxes, the text editor, the blocking
+// pause, the program's directory, the downloads and letting pending events run.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The current local date and time.
+    virtual DateValue Now() = 0;
+    // A message box with `text`, an OK button and `title` (empty: the
+    // program's own title); returns when the user has closed it.
+    virtual void ShowMessage(QWidget *parent, const QString &text, const QString &title) = 0;
+    // Opens `path` in the desktop's text editor without waiting for it;
+    // false when no editor could be started.
+    virtual bool OpenInEditor(const QString &path) = 0;
+    // Blocks the handler for `milliseconds`; the window may repaint meanwhile,
+    // but no input is handled.
+    virtual void Pause(int milliseconds) = 0;
+    // The folder that holds the program and its two text files.
+    virtual QString ProgramDirectory() = 0;
+    // The whole body behind `url` as text, one character per byte; empty text
+    // when nothing could be fetched.
+    virtual QString DownloadUrl(const QString &url, int reload) = 0;
+    // Processes pending paint and other non-input events once.
+    virtual void LetEventsRun() = 0;
+};
