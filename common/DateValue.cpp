@@ -10,18 +10,6 @@ namespace {
 
 const QDate kEpoch(1899, 12, 30);
 
-long long Floor(double v) { return static_cast<long long>(std::floor(v)); }
-
-// Whole seconds since the epoch on a continuous scale, honouring the
-// negative-value convention (the fraction is always a positive time of day).
-long long SecondsOf(DateValue value)
-{
-    const double whole = std::trunc(value);
-    const double fraction = std::fabs(value - whole);
-    long long seconds = std::llround(fraction * 86400.0);
-    return static_cast<long long>(whole) * 86400 + seconds;
-}
-
 constexpr const char *kEnglishMonths[12] = {"january", "february", "march",     "april",
                                             "may",     "june",     "july",      "august",
                                             "september", "october", "november", "december"};
