@@ -1,0 +1,352 @@
+#include "Form1.h"
+
+#include "StartupFiles.h"
+
+#include "common/RuntimeError.h"
+#include "common/Text.h"
+#include "common/TextFile.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kStartupFailureSuffix =
+    QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
+const QString kStartupFailureTitle = QStringLiteral("Error loading ") + kSettingsFileName;
+
+QString Degrees(const char *prefix)
+{
+    return QString::fromLatin1(prefix) + QChar(kDegreeSign) + QStringLiteral("F");
+}
+
+} // namespace
+
+Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
+    : QWidget(parent), platform_(platform), origins_(std::move(origins))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Selvorra Boulder City"));
+    setWindowIcon(SunIcon());
+    // One fixed-size window: the controls sit at fixed places and nothing
+    // would gain from a larger frame.
+    setFixedSize(547, 182);
+
+    lvwEmployees = new QTreeWidget(this);
+    lvwEmployees->setObjectName(QStringLiteral("lvwEmployees"));
+    lvwEmployees->setGeometry(136, 0, 409, 177);
+    lvwEmployees->setRootIsDecorated(false);
+    lvwEmployees->setItemsExpandable(false);
+    lvwEmployees->setUniformRowHeights(true);
+    lvwEmployees->header()->setStretchLastSection(false);
+    lvwEmployees->header()->setSectionsMovable(false);
+    lvwEmployees->setColumnCount(0);
+    lvwEmployees->setHeaderLabels({});
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(8, 40, 121, 137);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Every refresh rewrites the box, so typing into it would only be lost.
+    Text1->setReadOnly(true);
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 0, 113, 41);
+    QFont labelFont(QStringLiteral("MS Sans Serif"), 24);
+    labelFont.setWeight(QFont::Normal);
+    labelFont.setItalic(false);
+    labelFont.setUnderline(false);
+    labelFont.setStrikeOut(false);
+    Label1->setFont(labelFont);
+    Label1->setFocusPolicy(Qt::NoFocus);
+
+    Update = new QPushButton(QStringLiteral("Update"), this);
+    Update->setObjectName(QStringLiteral("Update"));
+    Update->setGeometry(304, 152, 57, 17);
+    Location = new QPushButton(QStringLiteral("Location"), this);
+    Location->setObjectName(QStringLiteral("Location"));
+    Location->setGeometry(416, 152, 57, 17);
+    // The buttons lie over the list's lower part and stay on top of its rows.
+    Update->raise();
+    Location->raise();
+
+    setTabOrder(lvwEmployees, Text1);
+    setTabOrder(Text1, Update);
+    setTabOrder(Update, Location);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(60000);
+    Timer1->start();
+
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
+    connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
+}
+
+QString Form1::FilePath(const QString &name)
+{
+    return platform_.ProgramDirectory() + QLatin1Char('/') + name;
+}
+
+void Form1::RunHandler(const std::function<void()> &handler, bool deferIfBusy)
+{
+    if (busy_ > 0) {
+        if (deferIfBusy)
+            deferred_.push_back(handler);
+        return;
+    }
+    ++busy_;
+    try {
+        handler();
+    } catch (...) {
+        --busy_;
+        throw;
+    }
+    --busy_;
+    if (!deferred_.empty())
+        QTimer::singleShot(0, this, &Form1::RunDeferredClicks);
+}
+
+void Form1::RunDeferredClicks()
+{
+    if (busy_ > 0 || deferred_.empty())
+        return;
+    const auto next = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    RunHandler(next, true);
+}
+
+void Form1::Form_Load()
+{
+    RunHandler([this] { StartupSequence(); }, true);
+}
+
+void Form1::ReportStartupFailure(const QString &description)
+{
+    platform_.ShowMessage(this, description + kStartupFailureSuffix, kStartupFailureTitle);
+}
+
+void Form1::StartupSequence()
+{
+    try {
+        show();
+        state_.LastForecastTime = platform_.Now();
+        state_.LastAlmanacTime = state_.LastForecastTime;
+
+        bool autoUpdate = Timer1->isActive();
+        try {
+            ReadSettingsFile(FilePath(kSettingsFileName), state_, autoUpdate);
+        } catch (...) {
+            if (!autoUpdate)
+                Timer1->stop();
+            throw;
+        }
+        // Nothing here switches automatic updates back on.
+        if (!autoUpdate)
+            Timer1->stop();
+
+        const DateValue cutoff = DatePart(platform_.Now()) - 5;
+        LookupNextFullMoon(FilePath(kFullMoonFileName), cutoff, state_);
+
+        RefreshAlmanac();
+
+        AddColumn(QStringLiteral("Day"), 78);
+        AddColumn(Degrees("Max "), 45);
+        AddColumn(Degrees("Min "), 45);
+        AddColumn(QStringLiteral("Rain %"), 45);
+        AddColumn(QStringLiteral("Forecast Conditions"), 192);
+
+        platform_.LetEventsRun();
+        RefreshForecast();
+        repaint();
+    } catch (const RuntimeError &error) {
+        ReportStartupFailure(error.description());
+    } catch (const std::exception &error) {
+        ReportStartupFailure(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void Form1::Timer1_Timer()
+{
+    // A tick while another handler runs does nothing: what is due follows
+    // from the stored times, so the next tick catches up.
+    RunHandler(
+        [this] {
+            const long long hours = HourBoundaries(state_.LastAlmanacTime, platform_.Now());
+            const long long days = DayBoundaries(state_.LastAlmanacTime, platform_.Now());
+            if (hours >= 8 || days >= 1) {
+                state_.LastAlmanacTime = platform_.Now();
+                RefreshAlmanac();
+                platform_.Pause(5000);
+            }
+            const long long minutes = MinuteBoundaries(state_.LastForecastTime, platform_.Now());
+            if (minutes >= 30) {
+                state_.LastForecastTime = platform_.Now();
+                RefreshForecast();
+            }
+        },
+        false);
+}
+
+void Form1::Update_Click()
+{
+    RunHandler(
+        [this] {
+            try {
+                state_.LastForecastTime = platform_.Now();
+                RefreshForecast();
+            } catch (const RuntimeError &error) {
+                ReportStartupFailure(error.description());
+            } catch (const std::exception &error) {
+                ReportStartupFailure(QString::fromLocal8Bit(error.what()));
+            }
+        },
+        true);
+}
+
+void Form1::Location_Click()
+{
+    RunHandler(
+        [this] {
+            const QString path = FilePath(kSettingsFileName);
+            if (!QFileInfo(path).isFile()) {
+                try {
+                    WriteTextFile(path, kDefaultSettingsContent);
+                } catch (const RuntimeError &error) {
+                    platform_.ShowMessage(this,
+                                          QStringLiteral("The settings file could not be "
+                                                         "created.\n%1")
+                                              .arg(error.description()),
+                                          QStringLiteral("Error creating ") + kSettingsFileName);
+                    return;
+                }
+            }
+            if (!platform_.OpenInEditor(path)) {
+                platform_.ShowMessage(this,
+                                      QStringLiteral("No text editor could be started for %1.\n"
+                                                     "Edit that file with any text editor, "
+                                                     "then close this message.")
+                                          .arg(path),
+                                      QString());
+            }
+            platform_.ShowMessage(this, QStringLiteral("Your new location will be updated."),
+                                  QString());
+            ClearColumns();
+            lvwEmployees->clear();
+            StartupSequence();
+        },
+        true);
+}
+
+void Form1::RefreshAlmanac()
+{
+    try {
+        const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
+                                         state_.QueryExtra, platform_.Now());
+        const QString reply = platform_.DownloadUrl(url, 0);
+        const AlmanacTexts texts = ScanAlmanacReply(reply);
+        const AlmanacComposition composition = ComposeAlmanac(texts);
+        state_.AlmanacText = composition.text;
+        state_.AlmanacTitle = composition.title;
+        const int image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
+        setWindowIcon(ImageList1.Picture(image));
+        iconIndex_ = image;
+    } catch (const std::exception &) {
+        // A failed run keeps what the window had; the timer tries again later.
+    }
+}
+
+void Form1::FetchTomorrowMoonrise()
+{
+    try {
+        const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
+                                         state_.QueryExtra, platform_.Now() + 1);
+        const QString reply = platform_.DownloadUrl(url, 0);
+        if (const auto moonrise = ScanTomorrowMoonrise(reply))
+            state_.MoonriseTomorrowText = *moonrise;
+    } catch (const std::exception &) {
+        // The moonrise row keeps the last time found.
+    }
+}
+
+void Form1::RefreshForecast()
+{
+    QString temperatureText;
+    try {
+        const QString url = ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude);
+        const QString reply = platform_.DownloadUrl(url, 0);
+        const ForecastStages stages = ExtractForecastReply(reply);
+        if (stages.outcome == ForecastOutcome::NoForecast) {
+            platform_.ShowMessage(this, kNoForecastMessage, QString());
+            return;
+        }
+        if (stages.outcome == ForecastOutcome::Extracted) {
+            DisplayInputs inputs;
+            inputs.almanacText = state_.AlmanacText;
+            inputs.almanacTitle = state_.AlmanacTitle;
+            inputs.nextFullMoon = state_.NextFullMoon;
+            inputs.lastAlmanacTime = state_.LastAlmanacTime;
+            inputs.lastForecastTime = state_.LastForecastTime;
+            inputs.timerEnabled = Timer1->isActive();
+            const ForecastView view = ComposeForecastView(stages.extraction, inputs);
+            temperatureText = view.temperatureText;
+            Label1->setText(view.labelText);
+            SetText1(view.text1);
+            if (!view.failed) {
+                lvwEmployees->clear();
+                for (const ListRow &row : view.rows)
+                    AddRow(row);
+                FetchTomorrowMoonrise();
+                AddRow(MoonriseRow(state_.MoonriseTomorrowText));
+                for (const ListRow &row : view.timeRows)
+                    AddRow(row);
+            }
+        }
+    } catch (const std::exception &) {
+        // Whatever was shown stays; the title below still reflects this run.
+    }
+    setWindowTitle(ForecastTitle(temperatureText, state_.AlmanacTitle));
+    repaint();
+    platform_.LetEventsRun();
+}
+
+void Form1::SetText1(const QString &text)
+{
+    text1Text_ = text;
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    Text1->setPlainText(shown);
+}
+
+void Form1::AddColumn(const QString &text, int width)
+{
+    const int index = columnCount_++;
+    lvwEmployees->setColumnCount(columnCount_);
+    lvwEmployees->headerItem()->setText(index, text);
+    lvwEmployees->setColumnWidth(index, width);
+}
+
+void Form1::ClearColumns()
+{
+    columnCount_ = 0;
+    lvwEmployees->setColumnCount(0);
+}
+
+void Form1::AddRow(const ListRow &row)
+{
+    auto *item = new QTreeWidgetItem(lvwEmployees);
+    item->setText(0, row.text);
+    for (int k = 0; k < row.subItems.size(); ++k)
+        item->setText(k + 1, row.subItems.at(k));
+}

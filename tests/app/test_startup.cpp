@@ -1,0 +1,532 @@
+// The window's start-up, its two text files, the timer and the two buttons,
+// driven through the test platform with a fake clock.
+#include "TestPlatform.h"
+
+#include "app/Form1.h"
+#include "app/StartupFiles.h"
+#include "common/DateValue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kSuffix = QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
+const QString kTitle = QStringLiteral("Error loading SkyvaneLatLong_Setup.txt");
+const QString kNoForecast = QStringLiteral("No forecast for this location available.");
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+struct World {
+    TestPlatform platform;
+    std::unique_ptr<Form1> form;
+
+    World(const QByteArray &settings, const QByteArray &table)
+    {
+        if (!settings.isNull())
+            WriteFile(platform.FilePath(kSettingsFileName), settings);
+        if (!table.isNull())
+            WriteFile(platform.FilePath(kFullMoonFileName), table);
+        form = std::make_unique<Form1>(platform);
+    }
+
+    QStringList Headers() const
+    {
+        QStringList headers;
+        for (int i = 0; i < form->lvwEmployees->columnCount(); ++i)
+            headers << form->lvwEmployees->headerItem()->text(i);
+        return headers;
+    }
+
+    QStringList Messages() const
+    {
+        QStringList texts;
+        for (const auto &m : platform.messages)
+            texts << m.text;
+        return texts;
+    }
+
+    int CountDownloads(const QString &needle) const
+    {
+        int n = 0;
+        for (const QString &url : platform.downloads)
+            n += url.contains(needle) ? 1 : 0;
+        return n;
+    }
+};
+
+const QByteArray kGoodSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
+const QByteArray kTable = "Full moons\r\n2026-11-24 06:53\r\n2026-12-23 17:28\r\n2027-01-22 12:17\r\n";
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void windowAtCreation()
+    {
+        World w(QByteArray(), QByteArray());
+        Form1 &f = *w.form;
+        QCOMPARE(f.windowTitle(), QStringLiteral("Selvorra Boulder City"));
+        QCOMPARE(f.size(), QSize(547, 182));
+        QCOMPARE(f.lvwEmployees->geometry(), QRect(136, 0, 409, 177));
+        QCOMPARE(f.Text1->geometry(), QRect(8, 40, 121, 137));
+        QCOMPARE(f.Label1->geometry(), QRect(8, 0, 113, 41));
+        QCOMPARE(f.Update->geometry(), QRect(304, 152, 57, 17));
+        QCOMPARE(f.Location->geometry(), QRect(416, 152, 57, 17));
+        QCOMPARE(f.Update->text(), QStringLiteral("Update"));
+        QCOMPARE(f.Location->text(), QStringLiteral("Location"));
+        QCOMPARE(f.Label1->font().pointSize(), 24);
+        QCOMPARE(f.Label1->font().weight(), QFont::Normal);
+        QVERIFY(f.Label1->text().isEmpty());
+        QVERIFY(f.Text1->toPlainText().isEmpty());
+        QCOMPARE(f.lvwEmployees->columnCount(), 0);
+        QCOMPARE(f.lvwEmployees->topLevelItemCount(), 0);
+        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 60000);
+        QCOMPARE(f.IconIndex(), 0);
+        QCOMPARE(f.ImageList1.Count(), 8);
+
+        // Tab order: list, text box, Update, Location; the label takes no focus.
+        QCOMPARE(f.lvwEmployees->nextInFocusChain(), static_cast<QWidget *>(f.Text1));
+        QWidget *afterText = f.Text1->nextInFocusChain();
+        while (afterText && afterText->focusPolicy() == Qt::NoFocus)
+            afterText = afterText->nextInFocusChain();
+        QCOMPARE(afterText, static_cast<QWidget *>(f.Update));
+        QCOMPARE(f.Update->nextInFocusChain(), static_cast<QWidget *>(f.Location));
+        QCOMPARE(f.Label1->focusPolicy(), Qt::NoFocus);
+
+        // The buttons stay above the list's rows.
+        const QObjectList kids = f.children();
+        QVERIFY(kids.indexOf(f.Update) > kids.indexOf(f.lvwEmployees));
+        QVERIFY(kids.indexOf(f.Location) > kids.indexOf(f.lvwEmployees));
+    }
+
+    void missingSettingsFile()
+    {
+        World w(QByteArray(), kTable);
+        w.form->Form_Load();
+        QCOMPARE(w.platform.messages.size(), size_t(1));
+        QCOMPARE(w.platform.messages[0].text,
+                 QStringLiteral("File not found: ") + w.platform.FilePath(kSettingsFileName) + kSuffix);
+        QCOMPARE(w.platform.messages[0].title, kTitle);
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Selvorra Boulder City"));
+        QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+        QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+        QVERIFY(w.form->Timer1->isActive());
+        QVERIFY(w.platform.downloads.isEmpty());
+        // The refresh times were stamped before the file was read.
+        QCOMPARE(w.form->State().LastForecastTime, w.platform.now);
+        QCOMPARE(w.form->State().LastAlmanacTime, w.platform.now);
+    }
+
+    void missingFullMoonTable()
+    {
+        World w("  1.5 , 2.5 ,  tz=-8  ,Auto Update=FALSE\r\n", QByteArray());
+        w.form->Form_Load();
+        QCOMPARE(w.Messages(),
+                 QStringList{QStringLiteral("File not found: ") + w.platform.FilePath(kFullMoonFileName) + kSuffix});
+        QCOMPARE(w.platform.messages[0].title, kTitle);
+        QCOMPARE(w.form->State().Latitude, QStringLiteral("  1.5 "));
+        QCOMPARE(w.form->State().Longitude, QStringLiteral(" 2.5 "));
+        QCOMPARE(w.form->State().QueryExtra, QStringLiteral("tz=-8"));
+        QVERIFY(!w.form->Timer1->isActive());
+        QVERIFY(w.platform.downloads.isEmpty());
+        QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+    }
+
+    void settingsLineShapes_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("message");  // empty: no settings failure
+        QTest::addColumn<QString>("latitude");
+        QTest::addColumn<QString>("longitude");
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<bool>("timerOn");
+
+        QTest::newRow("default line") << QByteArray("35.9656,-114.836, auto update=true\r\nBoulder")
+                                      << QString() << "35.9656" << "-114.836" << "auto update=true" << true;
+        QTest::newRow("fourth field false") << QByteArray("1,2, tz=-5 ,auto update=false\r\n")
+                                            << QString() << "1" << "2" << "tz=-5" << false;
+        QTest::newRow("false inside longer text, any case") << QByteArray("1,2,x,NotFaLsEy")
+                                                            << QString() << "1" << "2" << "x" << false;
+        QTest::newRow("three fields never switch off") << QByteArray("1,2,auto update=false")
+                                                       << QString() << "1" << "2" << "auto update=false" << true;
+        QTest::newRow("fifth field ignored") << QByteArray("1,2,3,true,false")
+                                             << QString() << "1" << "2" << "3" << true;
+        QTest::newRow("empty fields") << QByteArray(",,") << QString() << "" << "" << "" << true;
+        QTest::newRow("tabs are not trimmed") << QByteArray("1,2,\t x \t") << QString() << "1" << "2"
+                                              << "\t x \t" << true;
+        // A line feed ends the line too, so the note line never leaks into the query.
+        QTest::newRow("LF line end") << QByteArray("1,2,tz=1\nnote, more, fields") << QString() << "1"
+                                     << "2" << "tz=1" << true;
+        QTest::newRow("CR line end") << QByteArray("1,2,tz=1\rnote") << QString() << "1" << "2" << "tz=1"
+                                     << true;
+        QTest::newRow("two fields") << QByteArray("7,8\r\n")
+                                    << "Field 3 (sun/moon query term) is missing in the first line of %1"
+                                    << "7" << "8" << "old" << true;
+        QTest::newRow("one field") << QByteArray("7\r\n")
+                                   << "Field 2 (longitude) is missing in the first line of %1" << "7"
+                                   << "old" << "old" << true;
+        QTest::newRow("empty first line") << QByteArray("\r\n1,2,3")
+                                          << "Field 1 (latitude) is missing in the first line of %1"
+                                          << "old" << "old" << "old" << true;
+        QTest::newRow("empty file") << QByteArray("") << "Input past end of file: %1" << "old" << "old"
+                                    << "old" << true;
+    }
+
+    void settingsLineShapes()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, message);
+        QFETCH(QString, latitude);
+        QFETCH(QString, longitude);
+        QFETCH(QString, extra);
+        QFETCH(bool, timerOn);
+
+        // Start from a state the line may or may not overwrite.
+        World w("old,old,old\r\n", kTable);
+        w.form->Form_Load();
+        WriteFile(w.platform.FilePath(kSettingsFileName), settings);
+        w.platform.messages.clear();
+        w.form->Location_Click();
+
+        const QString path = w.platform.FilePath(kSettingsFileName);
+        QStringList failures;
+        for (const auto &m : w.platform.messages)
+            if (m.title == kTitle)
+                failures << m.text;
+        if (message.isEmpty())
+            QVERIFY2(failures.isEmpty(), qPrintable(failures.join('|')));
+        else
+            QCOMPARE(failures, QStringList{message.arg(path) + kSuffix});
+        QCOMPARE(w.form->State().Latitude, latitude);
+        QCOMPARE(w.form->State().Longitude, longitude);
+        QCOMPARE(w.form->State().QueryExtra, extra);
+        QCOMPARE(w.form->Timer1->isActive(), timerOn);
+        // Location never touches a file that exists.
+        QCOMPARE(ReadFile(path), settings);
+    }
+
+    void timerOffStaysOff()
+    {
+        World w("1,2,3,auto update=FALSE\r\n", kTable);
+        w.form->Form_Load();
+        QVERIFY(!w.form->Timer1->isActive());
+        WriteFile(w.platform.FilePath(kSettingsFileName), "1,2,3,auto update=true\r\n");
+        w.form->Location_Click();
+        QVERIFY(!w.form->Timer1->isActive());
+    }
+
+    void correctStartAndLocationRebuildsColumns()
+    {
+        World w(kGoodSettings, kTable);
+        w.form->Form_Load();
+        const FormState &s = w.form->State();
+        QCOMPARE(s.LastForecastTime, s.LastAlmanacTime);
+        const QString deg = QString(QChar(0x00B0));
+        const QStringList headers{"Day", "Max " + deg + "F", "Min " + deg + "F", "Rain %", "Forecast Conditions"};
+        QCOMPARE(w.Headers(), headers);
+        const int widths[] = {78, 45, 45, 45, 192};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(w.form->lvwEmployees->columnWidth(i), widths[i]);
+        // Sun/moon first, then the forecast (which found no forecast here).
+        QCOMPARE(w.platform.downloads.size(), 2);
+        QVERIFY(w.platform.downloads[0].startsWith("https://aa.usno.navy.mil/api/rstt/oneday?date=2026-12-06 "));
+        QVERIFY(w.platform.downloads[1].startsWith("https://forecast.weather.gov/MapClick.php?lat=35.9656&lon=-114.836"));
+        QCOMPARE(w.Messages(), QStringList{kNoForecast});
+
+        w.platform.now = MakeDate(2026, 12, 6, 11, 0, 0);
+        w.form->Location_Click();
+        w.form->Location_Click();
+        QCOMPARE(w.Headers(), headers);
+        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 11, 0, 0));
+        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 11, 0, 0));
+    }
+
+    void locationCreatesDefaultFileAndTakesUpEdits()
+    {
+        World w(QByteArray(), kTable);
+        w.form->Form_Load();
+        const QString path = w.platform.FilePath(kSettingsFileName);
+        QVERIFY(!QFile::exists(path));
+        w.platform.messages.clear();
+        w.platform.events.clear();
+        QByteArray seenByEditor;
+        w.platform.onEditor = [&](const QString &p) {
+            seenByEditor = ReadFile(p);
+            WriteFile(p, "40.7831,-73.9712,tz=-5\r\n");
+        };
+        w.form->Location_Click();
+        QCOMPARE(seenByEditor, QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
+        QCOMPARE(w.platform.editorOpened, QStringList{path});
+        // Editor, then the waiting message, then the start-up runs again.
+        QVERIFY(w.platform.events.value(0).startsWith("editor "));
+        QCOMPARE(w.platform.events.value(1), QStringLiteral("message Your new location will be updated."));
+        QCOMPARE(w.platform.messages[0].title, QString());
+        QCOMPARE(w.form->State().Latitude, QStringLiteral("40.7831"));
+        QVERIFY(w.platform.downloads.last().contains("lat=40.7831&lon=-73.9712"));
+        QCOMPARE(w.form->lvwEmployees->columnCount(), 5);
+    }
+
+    void locationWhenEditorCannotStart()
+    {
+        World w(kGoodSettings, kTable);
+        w.platform.editorStarts = false;
+        w.form->Form_Load();
+        w.platform.messages.clear();
+        w.form->Location_Click();
+        QVERIFY(w.platform.messages.size() >= 2);
+        QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kSettingsFileName)));
+        QCOMPARE(w.platform.messages[1].text, QStringLiteral("Your new location will be updated."));
+        QCOMPARE(w.form->lvwEmployees->columnCount(), 5);
+    }
+
+    void locationWhenDefaultFileCannotBeCreated()
+    {
+        World w(QByteArray(), kTable);
+        // A folder where the settings file should be: it cannot be created.
+        QVERIFY(QDir(w.platform.dir.path()).mkdir(kSettingsFileName));
+        w.form->Location_Click();
+        QCOMPARE(w.platform.messages.size(), size_t(1));
+        QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kSettingsFileName)));
+        QVERIFY(w.platform.editorOpened.isEmpty());
+        QVERIFY(w.platform.downloads.isEmpty());
+    }
+
+    void fullMoonLookup_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<QDateTime>("today");
+        QTest::addColumn<QDateTime>("expected");  // invalid: the zero date
+        QTest::addColumn<bool>("fails");
+
+        const QByteArray jan = "Full moons\r\n2026-01-13\r\n2026-02-11\r\n";
+        QTest::newRow("20 January: cut-off 15 January, next is 11 February")
+            << jan << QDateTime(QDate(2026, 1, 20), QTime(9, 0)) << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("17 January: 13 January still counts")
+            << jan << QDateTime(QDate(2026, 1, 17), QTime(9, 0)) << QDateTime(QDate(2026, 1, 13), QTime(0, 0)) << false;
+        QTest::newRow("exactly five days ago at midnight does not count")
+            << jan << QDateTime(QDate(2026, 1, 18), QTime(23, 0)) << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("five days ago at a later hour counts")
+            << QByteArray("h\r\n2026-01-13 00:01\r\n2026-02-11\r\n") << QDateTime(QDate(2026, 1, 18), QTime(23, 0))
+            << QDateTime(QDate(2026, 1, 13), QTime(0, 1)) << false;
+        QTest::newRow("all past: the last date") << jan << QDateTime(QDate(2027, 1, 1), QTime(0, 0))
+                                                 << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("header only keeps the zero date") << QByteArray("Full moons\r\n")
+                                                         << QDateTime(QDate(2026, 1, 1), QTime(0, 0)) << QDateTime() << false;
+        QTest::newRow("bad line after the stopping point is harmless")
+            << QByteArray("h\r\n2026-02-11\r\nnot a date\r\n\r\n") << QDateTime(QDate(2026, 1, 20), QTime(0, 0))
+            << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("bad line before it keeps the line before")
+            << QByteArray("h\r\n2026-01-13\r\nnot a date\r\n2026-02-11\r\n") << QDateTime(QDate(2026, 1, 20), QTime(0, 0))
+            << QDateTime(QDate(2026, 1, 13), QTime(0, 0)) << true;
+        QTest::newRow("trailing empty line reached") << QByteArray("h\r\n2026-01-13\r\n\r\n")
+                                                     << QDateTime(QDate(2026, 1, 20), QTime(0, 0))
+                                                     << QDateTime(QDate(2026, 1, 13), QTime(0, 0)) << true;
+        QTest::newRow("LF line ends") << QByteArray("h\n2026-01-13\n2026-02-11\n")
+                                      << QDateTime(QDate(2026, 1, 20), QTime(0, 0)) << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("CR line ends") << QByteArray("h\r2026-01-13\r2026-02-11")
+                                      << QDateTime(QDate(2026, 1, 20), QTime(0, 0)) << QDateTime(QDate(2026, 2, 11), QTime(0, 0)) << false;
+        QTest::newRow("US and month-name forms") << QByteArray("h\r\n1/13/2026 3:30 PM\r\nFeb 11, 2026 08:00\r\n")
+                                                 << QDateTime(QDate(2026, 1, 20), QTime(0, 0)) << QDateTime(QDate(2026, 2, 11), QTime(8, 0)) << false;
+        QTest::newRow("empty file") << QByteArray("") << QDateTime(QDate(2026, 1, 20), QTime(0, 0)) << QDateTime() << true;
+    }
+
+    void fullMoonLookup()
+    {
+        QFETCH(QByteArray, table);
+        QFETCH(QDateTime, today);
+        QFETCH(QDateTime, expected);
+        QFETCH(bool, fails);
+
+        World w(kGoodSettings, table);
+        w.platform.now = DateFromQDateTime(today);
+        w.form->Form_Load();
+        const DateValue want = expected.isValid() ? DateFromQDateTime(expected) : 0.0;
+        QCOMPARE(w.form->State().NextFullMoon, want);
+        bool failed = false;
+        for (const auto &m : w.platform.messages)
+            failed = failed || m.title == kTitle;
+        QCOMPARE(failed, fails);
+        if (fails) {
+            QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kFullMoonFileName)));
+            QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+            QVERIFY(w.platform.downloads.isEmpty());
+        }
+    }
+
+    void headerOnlyTableKeepsPreviousRunsDate()
+    {
+        World w(kGoodSettings, "h\r\n2026-12-23 17:28\r\n");
+        w.form->Form_Load();
+        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        WriteFile(w.platform.FilePath(kFullMoonFileName), "h\r\n");
+        w.form->Location_Click();
+        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        QFile::remove(w.platform.FilePath(kFullMoonFileName));
+        w.form->Location_Click();
+        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+    }
+
+    void schedule_data()
+    {
+        QTest::addColumn<QDateTime>("start");
+        QTest::addColumn<QDateTime>("firstAlmanac");   // first tick at which the sun/moon refresh runs
+        QTest::addColumn<QDateTime>("firstForecast");  // first tick at which the forecast refresh runs
+
+        QTest::newRow("10:59 waits for 18:00; forecast at 11:29")
+            << QDateTime(QDate(2026, 12, 6), QTime(10, 59, 0)) << QDateTime(QDate(2026, 12, 6), QTime(18, 0, 0))
+            << QDateTime(QDate(2026, 12, 6), QTime(11, 29, 0));
+        QTest::newRow("23:59 refreshes just after midnight")
+            << QDateTime(QDate(2026, 12, 6), QTime(23, 59, 0)) << QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0))
+            << QDateTime(QDate(2026, 12, 7), QTime(0, 29, 0));
+        QTest::newRow("10:00:59 forecast at 10:30:00")
+            << QDateTime(QDate(2026, 12, 6), QTime(10, 0, 59)) << QDateTime(QDate(2026, 12, 6), QTime(18, 0, 0))
+            << QDateTime(QDate(2026, 12, 6), QTime(10, 30, 0));
+    }
+
+    void schedule()
+    {
+        QFETCH(QDateTime, start);
+        QFETCH(QDateTime, firstAlmanac);
+        QFETCH(QDateTime, firstForecast);
+
+        World w(kGoodSettings, kTable);
+        w.platform.now = DateFromQDateTime(start);
+        w.form->Form_Load();
+        w.platform.downloads.clear();
+        w.platform.events.clear();
+
+        // Ticks every minute on the minute plus the start's seconds, for 20 hours.
+        QDateTime almanacAt, forecastAt;
+        for (int minute = 1; minute <= 20 * 60 && (!almanacAt.isValid() || !forecastAt.isValid()); ++minute) {
+            const QDateTime tick = start.addSecs(60 * minute);
+            w.platform.now = DateFromQDateTime(tick);
+            w.platform.downloads.clear();
+            w.form->Timer1_Timer();
+            if (!almanacAt.isValid() && w.CountDownloads("api/rstt") > 0)
+                almanacAt = tick;
+            if (!forecastAt.isValid() && w.CountDownloads("MapClick") > 0)
+                forecastAt = tick;
+        }
+        // A tick at or after the expected time, within the tick's minute.
+        QVERIFY2(almanacAt >= firstAlmanac && almanacAt < firstAlmanac.addSecs(60), qPrintable(almanacAt.toString()));
+        QVERIFY2(forecastAt >= firstForecast && forecastAt < firstForecast.addSecs(60), qPrintable(forecastAt.toString()));
+    }
+
+    void bothDueOnOneTick()
+    {
+        World w(kGoodSettings, kTable);
+        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
+        w.form->Form_Load();
+        w.platform.events.clear();
+        w.platform.now = MakeDate(2026, 12, 6, 18, 0, 30);
+        w.form->Timer1_Timer();
+        QCOMPARE(w.platform.events.size(), 4);
+        QVERIFY(w.platform.events[0].contains("api/rstt/oneday?date=2026-12-06 "));
+        QCOMPARE(w.platform.events[1], QStringLiteral("pause 5000"));
+        QVERIFY(w.platform.events[2].contains("MapClick"));
+        QCOMPARE(w.platform.events[3], QStringLiteral("message ") + kNoForecast);
+        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 18, 0, 30));
+        // The forecast's time is read after the pause.
+        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 18, 0, 35));
+    }
+
+    void firstTickRefreshesNothing()
+    {
+        World w(kGoodSettings, kTable);
+        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
+        w.form->Form_Load();
+        w.platform.events.clear();
+        w.platform.now = MakeDate(2026, 12, 6, 10, 1, 0);
+        w.form->Timer1_Timer();
+        QVERIFY(w.platform.events.isEmpty());
+    }
+
+    void clockSetBack()
+    {
+        World w(kGoodSettings, kTable);
+        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
+        w.form->Form_Load();
+        w.platform.events.clear();
+        // Two hours back: nothing is due until the counts reach their thresholds again.
+        w.platform.now = MakeDate(2026, 12, 6, 8, 0, 0);
+        w.form->Timer1_Timer();
+        w.platform.now = MakeDate(2026, 12, 6, 10, 29, 0);
+        w.form->Timer1_Timer();
+        QVERIFY(w.platform.events.isEmpty());
+        w.platform.now = MakeDate(2026, 12, 6, 10, 30, 0);
+        w.form->Timer1_Timer();
+        QCOMPARE(w.platform.downloads.size(), 1);
+        QVERIFY(w.platform.downloads[0].contains("MapClick"));
+    }
+
+    void updateRefreshesForecastOnly()
+    {
+        World w("1,2,3,false\r\n", kTable);
+        w.form->Form_Load();
+        w.platform.downloads.clear();
+        w.platform.now = MakeDate(2026, 12, 6, 10, 5, 0);
+        w.form->Update_Click();
+        QCOMPARE(w.platform.downloads.size(), 1);
+        QVERIFY(w.platform.downloads[0].startsWith("https://forecast.weather.gov/MapClick.php?lat=1&lon=2&unit=0&lg=english&FcstType=dwml"));
+        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 10, 5, 0));
+        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 10, 0, 0));
+    }
+
+    void noHandlerRunsInsideAnother()
+    {
+        World w(kGoodSettings, kTable);
+        w.form->Form_Load();
+        w.platform.events.clear();
+        w.platform.now = MakeDate(2026, 12, 6, 19, 0, 0);
+        // While the Location message waits: a tick does nothing, a click waits its turn.
+        int nestedDownloads = -1;
+        w.platform.onMessage = [&](const QString &text) {
+            if (text != QStringLiteral("Your new location will be updated."))
+                return;
+            w.platform.onMessage = nullptr;
+            const int before = w.platform.downloads.size();
+            w.form->Timer1_Timer();
+            w.form->Update_Click();
+            nestedDownloads = w.platform.downloads.size() - before;
+        };
+        w.form->Location_Click();
+        QCOMPARE(nestedDownloads, 0);
+        const int afterLocation = w.platform.downloads.size();
+        // The held-back click runs once the event loop is back.
+        QTRY_COMPARE(w.platform.downloads.size(), afterLocation + 1);
+        QVERIFY(w.platform.downloads.last().contains("MapClick"));
+        QVERIFY(!w.form->Busy());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
