@@ -14,18 +14,24 @@ constexpr const char *kEnglishMonths[12] = {"january", "february", "march",     
                                             "may",     "june",     "july",      "august",
                                             "september", "october", "november", "december"};
 
+// A locale's abbreviated month names may carry a final full stop ("Dez.",
+// "janv."); the text before it is what a writer types, with or without it.
+QString WithoutFinalStop(const QString &name)
+{
+    return name.endsWith(u'.') ? name.chopped(1) : name;
+}
+
 int MonthFromName(const QString &name, const QLocale &locale)
 {
-    const QString lower = name.toLower();
+    const QString lower = WithoutFinalStop(name.toLower());
     if (lower.size() < 3)
         return 0;
     for (int m = 1; m <= 12; ++m) {
         const QString english = QString::fromLatin1(kEnglishMonths[m - 1]);
-        if (lower == english || (lower.size() <= english.size() && english.startsWith(lower)
-                                 && lower.size() >= 3))
+        if (lower == english || (lower.size() <= english.size() && english.startsWith(lower)))
             return m;
-        if (lower == locale.monthName(m, QLocale::LongFormat).toLower()
-            || lower == locale.monthName(m, QLocale::ShortFormat).toLower())
+        if (lower == WithoutFinalStop(locale.monthName(m, QLocale::LongFormat).toLower())
+            || lower == WithoutFinalStop(locale.monthName(m, QLocale::ShortFormat).toLower()))
             return m;
     }
     return 0;
@@ -68,21 +74,62 @@ bool ParseTimeTail(const QString &tail, const QLocale &locale, QTime *time)
     return true;
 }
 
+// Days since the epoch and seconds into that day as a date value: before the
+// epoch the whole part counts down while the time of day stays positive.
+DateValue FromDaysAndSeconds(long long days, long long seconds)
+{
+    const double fraction = static_cast<double>(seconds) / 86400.0;
+    return days >= 0 ? static_cast<double>(days) + fraction
+                     : static_cast<double>(days) - fraction;
+}
+
+long long FloorDiv(long long a, long long b)
+{
+    long long q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0)))
+        --q;
+    return q;
+}
+
+// The locale's own date form. A two-digit year is read in the window
+// 1930 to 2029, so "12/24/26" is in 2026 and not in 1926.
+QDate LocaleDate(const QString &text, const QLocale &locale, QLocale::FormatType format)
+{
+    const QString pattern = locale.dateFormat(format);
+    QDate date = locale.toDate(text, pattern);
+    if (date.isValid() && pattern.contains(QLatin1String("yy"))
+        && !pattern.contains(QLatin1String("yyyy")) && date.year() < 1930)
+        date = date.addYears(100);
+    return date;
+}
+
 } // namespace
 
 DateValue DateFromQt(const QDate &date, const QTime &time)
 {
-    const long long days = kEpoch.daysTo(date);
-    const double fraction = (time.hour() * 3600 + time.minute() * 60 + time.second()) / 86400.0;
-    if (days >= 0)
-        return static_cast<double>(days) + fraction;
-    // Before the epoch the whole part counts down while the time stays positive.
-    return static_cast<double>(days) - fraction;
+    // An invalid date or time has no date value; letting it through would
+    // quietly become 30 December 1899 or a negative time of day.
+    if (!date.isValid() || !time.isValid())
+        throw RuntimeError(QStringLiteral("Not a valid date or time: %1 %2")
+                               .arg(date.toString(Qt::ISODate), time.toString(Qt::ISODate)));
+    return FromDaysAndSeconds(kEpoch.daysTo(date),
+                              time.hour() * 3600 + time.minute() * 60 + time.second());
 }
 
 DateValue MakeDate(int year, int month, int day, int hour, int minute, int second)
 {
-    return DateFromQt(QDate(year, month, day), QTime(hour, minute, second));
+    // Fields beyond their range carry over, as in calendar arithmetic: month 13
+    // is January of the next year, day 0 the last day of the month before,
+    // hour 24 midnight of the next day.
+    const long long months = static_cast<long long>(year) * 12 + (month - 1);
+    const QDate first(static_cast<int>(FloorDiv(months, 12)),
+                      static_cast<int>(months - FloorDiv(months, 12) * 12) + 1, 1);
+    const long long seconds = static_cast<long long>(hour) * 3600
+                              + static_cast<long long>(minute) * 60 + second;
+    const QDate date = first.addDays(static_cast<long long>(day) - 1 + FloorDiv(seconds, 86400));
+    if (!date.isValid())
+        throw RuntimeError(QStringLiteral("Not a valid date: %1-%2-%3").arg(year).arg(month).arg(day));
+    return FromDaysAndSeconds(kEpoch.daysTo(date), seconds - FloorDiv(seconds, 86400) * 86400);
 }
 
 DateValue DateFromQDateTime(const QDateTime &dateTime)
@@ -136,14 +183,6 @@ long long ContinuousSeconds(DateValue value)
     const CivilDateTime c = ToCivil(value);
     const long long days = kEpoch.daysTo(QDate(c.year, c.month, c.day));
     return days * 86400 + c.hour * 3600 + c.minute * 60 + c.second;
-}
-
-long long FloorDiv(long long a, long long b)
-{
-    long long q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return q;
 }
 
 } // namespace
@@ -222,15 +261,17 @@ DateValue ParseDateText(const QString &text, const QLocale &locale)
     // ISO: 2026-12-24 or 2026-12-24 01:28[:ss]
     static const QRegularExpression iso(
         QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](.*))?$"));
-    // US: 12/24/2026 [1:28 AM]
+    // US: 12/24/2026 [1:28 AM]; day first where the locale writes its own
+    // slash dates that way (24/12/2026), so a table written in the user's
+    // form is not read with day and month swapped.
     static const QRegularExpression us(
         QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})(?:\\s+(.*))?$"));
     // Dec 24, 2026 [01:28] / December 24, 2026
     static const QRegularExpression monthFirst(
         QStringLiteral("^([^\\d\\s,.]+)\\.?\\s+(\\d{1,2}),?\\s+(\\d{4})(?:\\s+(.*))?$"));
-    // 24 Dec 2026 [01:28]
+    // 24 Dec 2026 [01:28] / 24. Dez. 2026
     static const QRegularExpression dayFirst(
-        QStringLiteral("^(\\d{1,2})\\s+([^\\d\\s,.]+)\\.?,?\\s+(\\d{4})(?:\\s+(.*))?$"));
+        QStringLiteral("^(\\d{1,2})\\.?\\s+([^\\d\\s,.]+)\\.?,?\\s+(\\d{4})(?:\\s+(.*))?$"));
 
     int y = 0, mo = 0, d = 0;
     QString tail;
@@ -242,8 +283,11 @@ DateValue ParseDateText(const QString &text, const QLocale &locale)
         tail = m.captured(4);
         matched = true;
     } else if (auto m = us.match(t); m.hasMatch()) {
-        mo = m.captured(1).toInt();
-        d = m.captured(2).toInt();
+        const QString own = locale.dateFormat(QLocale::ShortFormat);
+        const bool ownDayFirst = own.contains(u'/') && own.indexOf(u'd') >= 0
+                                 && own.indexOf(u'd') < own.indexOf(u'M');
+        mo = m.captured(ownDayFirst ? 2 : 1).toInt();
+        d = m.captured(ownDayFirst ? 1 : 2).toInt();
         y = m.captured(3).toInt();
         tail = m.captured(4);
         matched = true;
@@ -265,14 +309,26 @@ DateValue ParseDateText(const QString &text, const QLocale &locale)
         if (date.isValid() && ParseTimeTail(tail, locale, &time))
             return DateFromQt(date, time);
     } else {
-        // The locale's own forms, date alone or date and time.
+        // The locale's own forms: its short or long date, alone or followed by
+        // a time. The time is read apart from the date so that no time-zone
+        // rule (a daylight-saving gap) can shift or refuse a wall-clock time.
         for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-            const QDate date = locale.toDate(t, format);
+            const QDate date = LocaleDate(t, locale, format);
             if (date.isValid())
                 return DateFromQt(date);
-            const QDateTime dateTime = locale.toDateTime(t, format);
-            if (dateTime.isValid())
-                return DateFromQDateTime(dateTime);
+            for (qsizetype i = t.size() - 1; i > 0; --i) {
+                if (!t.at(i).isSpace())
+                    continue;
+                const QDate head = LocaleDate(t.left(i).trimmed(), locale, format);
+                if (!head.isValid())
+                    continue;
+                const QString rest = t.mid(i + 1);
+                if (ParseTimeTail(rest, locale, &time))
+                    return DateFromQt(head, time);
+                const QTime own = locale.toTime(rest, format);
+                if (own.isValid())
+                    return DateFromQt(head, QTime(own.hour(), own.minute(), own.second()));
+            }
         }
     }
     throw RuntimeError(QStringLiteral("Not a date: \"%1\"").arg(text));

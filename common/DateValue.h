@@ -22,6 +22,10 @@ struct CivilDateTime {
     int second = 0;
 };
 
+// Fields beyond their range carry over (month 13, day 0, hour 24, a negative
+// second), so MakeDate(y, m, d - 5) is five days before. A date outside the
+// calendar, or an invalid QDate or QTime given to DateFromQt, raises the
+// run-time error.
 DateValue MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 DateValue DateFromQt(const QDate &date, const QTime &time = QTime(0, 0));
 // The wall-clock fields of `dateTime` as a date value (seconds kept, milliseconds dropped).
@@ -55,7 +59,9 @@ QString FormatIsoDate(DateValue value);
 // Text to a date value, as the full-moon table is read: ISO yyyy-mm-dd with an
 // optional hh:mm[:ss]; US m/d/yyyy with an optional time and AM/PM; "Mon d,
 // yyyy", "Month d, yyyy" and "d Mon yyyy" with an optional time (English or
-// `locale` names); and `locale`'s own short and long date forms. Anything else
+// `locale` names); and `locale`'s own short and long date forms, optionally
+// followed by a time. Slash dates are read day first where `locale` writes its
+// own that way; a two-digit year falls in 1930 to 2029. Anything else
 // raises the run-time error, whose description quotes the text.
 DateValue ParseDateText(const QString &text, const QLocale &locale = QLocale::system());
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <locale.h>
 #include <string>
 
 int InStr(const QString &haystack, const QString &needle, int start)
@@ -31,6 +32,10 @@ QStringList SplitText(const QString &text, const QString &separator)
 {
     if (text.isEmpty())
         return {};
+    // No separator to split at: the whole text is the one part (splitting at
+    // "" would cut it between every character).
+    if (separator.isEmpty())
+        return {text};
     return text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
@@ -83,7 +88,10 @@ double LeadingNumber(const QString &text)
         if (expDigits)
             number += exponent;
     }
-    return std::strtod(number.c_str(), nullptr);
+    // The program runs under the user's locale, whose decimal separator may be
+    // a comma; numbers in files and replies always use a point.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return strtod_l(number.c_str(), nullptr, cLocale);
 }
 
 void ThrowOverflow(const QString &what)
@@ -164,8 +172,15 @@ QByteArray ToCp1252(const QString &text)
 {
     QByteArray out;
     out.reserve(text.size());
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        // A character outside the basic plane is one character: one "?".
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            out.append('?');
+            ++i;
+            continue;
+        }
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             out.append(static_cast<char>(c));
             continue;

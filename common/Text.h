@@ -21,7 +21,7 @@ int16_t InStr16(const QString &haystack, const QString &needle);
 bool Contains(const QString &haystack, const QString &needle);
 
 // Split at every separator, keeping empty parts. Empty text gives no parts at
-// all (not one empty part).
+// all (not one empty part); an empty separator leaves the text whole.
 QStringList SplitText(const QString &text, const QString &separator);
 
 // Removes leading and trailing spaces only; tabs and line breaks stay.
