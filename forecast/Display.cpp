@@ -1,0 +1,97 @@
+#include "forecast/Forecast.h"
+
+#include "common/RuntimeError.h"
+#include "common/Text.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+constexpr int kForecastRows = 7;
+
+// Inches of mercury to hectopascals, in single precision, shown as a whole
+// number (halves away from zero).
+QString PressureInHectopascals(const QString &pressureText)
+{
+    const double reading = LeadingNumber(pressureText);
+    if (!std::isfinite(reading) || std::fabs(reading) > FLT_MAX)
+        ThrowOverflow(QStringLiteral("pressure \"%1\" does not fit single precision").arg(pressureText));
+    const float hectopascals = static_cast<float>(reading) * 33.86f;
+    if (!std::isfinite(hectopascals))
+        ThrowOverflow(QStringLiteral("pressure \"%1\" in hectopascals does not fit single precision").arg(pressureText));
+    double whole = std::round(static_cast<double>(hectopascals));
+    if (whole == 0.0)
+        whole = 0.0; // no "-0" for a small negative reading
+    return QString::number(whole, 'f', 0);
+}
+
+// The period table in the list's column order. A night-first forecast opens
+// with a night that has no maximum: each maximum moves down one row so that a
+// row shows the maximum of its day and the minimum of the night after it.
+PeriodTable DisplayTable(const ForecastExtraction &extraction)
+{
+    const PeriodTable &periods = extraction.periods;
+    PeriodTable display;
+    for (int r = 1; r <= kForecastRows; ++r) {
+        display[r][0] = periods[r][0];
+        for (int k = 1; k <= 4; ++k) {
+            if (extraction.nightFirst && k == 1)
+                display[r][2] = periods[r][1];
+            else if (extraction.nightFirst && k == 2)
+                display[r + 1][1] = periods[r][2];
+            else
+                display[r][k] = periods[r][k];
+        }
+    }
+    return display;
+}
+
+ListRow InformationRow(const QString &text)
+{
+    return ListRow{QStringLiteral(" "), {QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "), text}};
+}
+
+} // namespace
+
+ForecastView ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
+                                 const QLocale &locale)
+{
+    ForecastView view;
+    view.temperatureText = extraction.apparentTemp + QChar(kDegreeSign) + u'F';
+    view.labelText = QStringLiteral("   ") + view.temperatureText;
+
+    view.text1 = inputs.almanacText;
+    view.text1 += QStringLiteral("Wind Speed: ") + extraction.windSpeedText + kLineEnd;
+    view.text1 += QStringLiteral("Humidy: ") + extraction.humidityText + kLineEnd;
+    view.text1 += QStringLiteral("Dew Point: ") + extraction.dewPointText + kLineEnd;
+    QString pressure;
+    try {
+        pressure = PressureInHectopascals(extraction.pressureText);
+    } catch (const RuntimeError &error) {
+        view.failed = true;
+        view.failure = error.description();
+        return view;
+    }
+    view.text1 += QStringLiteral("Pressure: ") + pressure + kLineEnd;
+    view.text1 += extraction.stationText;
+
+    const PeriodTable display = DisplayTable(extraction);
+    for (int r = 1; r <= kForecastRows; ++r)
+        view.rows.push_back(ListRow{display[r][0], {display[r][1], display[r][2], display[r][3], display[r][4]}});
+    view.rows.push_back(InformationRow(QStringLiteral("Full Moon ") + FormatLongDate(inputs.nextFullMoon, locale)));
+
+    if (inputs.timerEnabled) {
+        view.timeRows.push_back(ListRow{FormatClockTime(inputs.lastAlmanacTime, locale), {}});
+        view.timeRows.push_back(ListRow{FormatClockTime(inputs.lastForecastTime, locale), {}});
+    } else {
+        view.timeRows.push_back(ListRow{QStringLiteral("(auto off)"), {}});
+    }
+    return view;
+}
+
+ListRow MoonriseRow(const QString &moonriseTomorrowText)
+{
+    return InformationRow(QStringLiteral("Moonrise tomorrow ") + moonriseTomorrowText);
+}

@@ -1,0 +1,424 @@
+// The flattening of elements and the scanning rules, on small replies in the
+// service's format written for each case.
+
+#include "common/RuntimeError.h"
+#include "common/Text.h"
+#include "forecast/Forecast.h"
+
+#include <pugixml.hpp>
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+QStringList Flattened(const char *xml)
+{
+    pugi::xml_document document;
+    const auto parsed = document.load_string(xml, pugi::parse_default | pugi::parse_comments | pugi::parse_pi);
+    if (!parsed)
+        qFatal("test XML does not parse: %s", xml);
+    return SplitText(NodeText(document.document_element()), QStringLiteral("|"));
+}
+
+QString Values(const QStringList &values, const QString &nilForm = QStringLiteral("<value xsi:nil=\"true\"></value>"))
+{
+    QString out;
+    for (const QString &v : values)
+        out += v.isEmpty() ? nilForm : QStringLiteral("<value>%1</value>").arg(v);
+    return out;
+}
+
+// A small forecast in the service's layout. Periods alternate day and night
+// starting with `firstPeriod`; `maxima` and `minima` are the two series.
+struct Forecast {
+    QString key = QStringLiteral("k-p12h-n13-1");
+    QStringList periods;
+    QStringList maxima;
+    QStringList minima;
+    QStringList chances;
+    QStringList texts;
+    bool nightFirst = false;
+    bool closingLayout = true; // a later time layout ends the period names
+
+    QString dataElement() const
+    {
+        QString data = QStringLiteral("<data type=\"forecast\"><location><location-key>point1</location-key>"
+                                      "<area-description>Test Town XX</area-description></location>"
+                                      "<time-layout time-coordinate=\"local\" summarization=\"12hourly\">"
+                                      "<layout-key>%1</layout-key>")
+                           .arg(key);
+        for (int p = 0; p < periods.size(); ++p)
+            data += QStringLiteral("<start-valid-time period-name=\"%1\">2024-01-%2T06:00:00</start-valid-time>")
+                        .arg(periods[p])
+                        .arg(p + 10);
+        data += QStringLiteral("</time-layout>");
+        if (closingLayout)
+            data += QStringLiteral("<time-layout time-coordinate=\"local\"><layout-key>k-p24h-n7-1</layout-key>"
+                                   "</time-layout>");
+        const QString maxElement =
+            QStringLiteral("<temperature type=\"maximum\" units=\"Fahrenheit\" time-layout=\"k-p24h-n7-1\">"
+                           "<name>Daily Maximum Temperature</name>%1</temperature>")
+                .arg(Values(maxima));
+        const QString minElement =
+            QStringLiteral("<temperature type=\"minimum\" units=\"Fahrenheit\" time-layout=\"k-p24h-n7-2\">"
+                           "<name>Daily Minimum Temperature</name>%1</temperature>")
+                .arg(Values(minima));
+        data += QStringLiteral("<parameters applicable-location=\"point1\">");
+        data += nightFirst ? minElement + maxElement : maxElement + minElement;
+        data += QStringLiteral("<probability-of-precipitation type=\"12 hour\" units=\"percent\" time-layout=\"%1\">"
+                               "<name>12 Hourly Probability of Precipitation</name>%2</probability-of-precipitation>")
+                    .arg(key, Values(chances));
+        data += QStringLiteral("<wordedForecast time-layout=\"%1\" dataSource=\"x\"><name>Text Forecast</name>").arg(key);
+        for (const QString &text : texts)
+            data += QStringLiteral("<text>%1</text>").arg(text);
+        data += QStringLiteral("</wordedForecast></parameters></data>");
+        return data;
+    }
+};
+
+QString Observations(const QString &parameters, const QString &station = QStringLiteral("Test Airport, XX"))
+{
+    return QStringLiteral("<data type=\"current observations\"><location><location-key>point1</location-key>"
+                          "<point latitude=\"1\" longitude=\"2\"/><area-description>%1</area-description></location>"
+                          "<parameters applicable-location=\"point1\">%2</parameters></data>")
+        .arg(station, parameters);
+}
+
+const QString kStandardObservations = Observations(QStringLiteral(
+    "<temperature type=\"apparent\" units=\"Fahrenheit\" time-layout=\"k\"><value>65</value></temperature>"
+    "<temperature type=\"dew point\" units=\"Fahrenheit\" time-layout=\"k\"><value>40</value></temperature>"
+    "<humidity type=\"relative\" time-layout=\"k\"><value>39</value></humidity>"
+    "<wind-speed type=\"sustained\" units=\"knots\" time-layout=\"k\"><value>9</value></wind-speed>"
+    "<pressure type=\"barometer\" units=\"inches of mercury\" time-layout=\"k\"><value>29.92</value></pressure>"));
+
+QString Reply(const QString &children)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<dwml version=\"1.0\">"
+                          "<head><product concise-name=\"dwmlByDay\"/></head>%1</dwml>")
+        .arg(children);
+}
+
+ForecastExtraction Extracted(const QString &reply)
+{
+    const ForecastStages stages = ExtractForecastReply(reply);
+    if (stages.outcome != ForecastOutcome::Extracted)
+        qFatal("reply was not extracted");
+    return stages.extraction;
+}
+
+QStringList Column(const PeriodTable &table, int column, int rows = 7)
+{
+    QStringList cells;
+    for (int r = 1; r <= rows; ++r)
+        cells << table[r][column];
+    return cells;
+}
+
+Forecast DayFirst()
+{
+    Forecast f;
+    f.periods = QStringList{"Today", "Tonight", "Sunday", "Sunday Night", "Monday", "Monday Night"};
+    f.maxima = QStringList{"70", "72", "74"};
+    f.minima = QStringList{"50", "52", "54"};
+    f.chances = QStringList{"", "", "", "", "", ""};
+    f.texts = QStringList{"Sunny.", "Clear.", "Sunny.", "Clear.", "Sunny.", "Clear."};
+    return f;
+}
+
+QString RuntimeErrorOf(const QString &reply)
+{
+    try {
+        ExtractForecastReply(reply);
+    } catch (const RuntimeError &error) {
+        return error.description();
+    }
+    return QString();
+}
+
+} // namespace
+
+class ForecastScans : public QObject {
+    Q_OBJECT
+
+private slots:
+    void query()
+    {
+        QCOMPARE(ForecastQuery(kForecastOrigin, QStringLiteral(" 35.97"), QStringLiteral("-114.83 ")),
+                 QStringLiteral("https://forecast.weather.gov/MapClick.php?lat= 35.97&lon=-114.83 "
+                                "&unit=0&lg=english&FcstType=dwml"));
+    }
+
+    void nodeText_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("text only") << "<e>x</e>" << QStringList{"x"};
+        QTest::newRow("attributes and text") << "<e a=\"1\" b=\"2\">y</e>" << QStringList{"1", "2", "y"};
+        QTest::newRow("attributes, no content") << "<e a=\"1\" b=\"2\"/>" << QStringList{};
+        QTest::newRow("nested") << "<e a=\"1\"><c>x</c><d p=\"3\" q=\"4\"/><f g=\"2\">y</f></e>"
+                                << QStringList{"1", "x", "", "2", "y"};
+        QTest::newRow("text beside an element") << "<e>some text<c>z</c></e>" << QStringList{"z"};
+        QTest::newRow("comment only") << "<e><!-- note --></e>" << QStringList{};
+        QTest::newRow("comment only, attributes") << "<e a=\"1\" b=\"2\"><!-- note --></e>" << QStringList{"1", "2"};
+        QTest::newRow("CDATA is not text") << "<e a=\"1\"><![CDATA[raw]]></e>" << QStringList{"1"};
+        QTest::newRow("instruction skipped") << "<e><?pi x?><c>z</c></e>" << QStringList{"z"};
+        QTest::newRow("bar inside a value") << "<e><c>left|right</c><d>n</d></e>" << QStringList{"left", "right", "n"};
+        QTest::newRow("entities resolved") << "<e a=\"&lt;1&gt;\">a&amp;b</e>" << QStringList{"<1>", "a&b"};
+    }
+
+    void nodeText()
+    {
+        QFETCH(QString, xml);
+        QFETCH(QStringList, fields);
+        QCOMPARE(Flattened(xml.toUtf8().constData()), fields);
+    }
+
+    void replyClassification()
+    {
+        // Missing or lower-case marker: no forecast.
+        QCOMPARE(ExtractForecastReply(QString()).outcome, ForecastOutcome::NoForecast);
+        QCOMPARE(ExtractForecastReply(Reply("<data>daily minimum and Daily Maximum</data>")).outcome,
+                 ForecastOutcome::NoForecast);
+        // The marker present but no document.
+        QCOMPARE(ExtractForecastReply(QStringLiteral("<html>Daily Minimum<p></html>")).outcome,
+                 ForecastOutcome::NotLoaded);
+        QCOMPARE(ExtractForecastReply(QStringLiteral("Daily Minimum")).outcome, ForecastOutcome::NotLoaded);
+        // Two top-level elements, or text after the root, are not a document either.
+        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "<dwml/>").outcome,
+                 ForecastOutcome::NotLoaded);
+        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "trailing").outcome,
+                 ForecastOutcome::NotLoaded);
+    }
+
+    void temperatureOrderSetsNightFirst()
+    {
+        Forecast night = DayFirst();
+        night.nightFirst = true;
+        night.periods.prepend(QStringLiteral("Tonight"));
+        QCOMPARE(Extracted(Reply(night.dataElement())).nightFirst, true);
+        QCOMPARE(Extracted(Reply(DayFirst().dataElement())).nightFirst, false);
+
+        // Without a maximum series the reply counts as day first, and the
+        // minimum series becomes the second one.
+        Forecast minimaOnly = DayFirst();
+        minimaOnly.maxima.clear();
+        QString reply = Reply(minimaOnly.dataElement()).replace("Daily Maximum", "Daily Highest");
+        const ForecastExtraction e = Extracted(reply);
+        QCOMPARE(e.nightFirst, false);
+        QCOMPARE(Column(e.periods, 2, 3), (QStringList{"50", "52", "54"}));
+        QCOMPARE(Column(e.periods, 1, 3), (QStringList{"", "", ""}));
+    }
+
+    void layoutKeyChoice()
+    {
+        // The forecast uses `key`; `elsewhere` stands in the reply's head only.
+        // Names are found only when the key that the reply selects is the one
+        // the forecast uses.
+        const auto firstName = [](const QString &key, const QString &elsewhere) {
+            Forecast f = DayFirst();
+            f.key = key;
+            return Extracted(Reply(f.dataElement()).replace("dwmlByDay", elsewhere)).periods[1][0];
+        };
+        QCOMPARE(firstName("k-p12h-n15-1", "k-p12h-n14-1"), QStringLiteral("Today")); // n15 over n14
+        QCOMPARE(firstName("k-p12h-n14-1", "k-p12h-n13-1"), QStringLiteral("Today")); // n14 over n13
+        QCOMPARE(firstName("k-p12h-n13-1", "dwmlByDay"), QStringLiteral("Today"));    // n13 otherwise
+    }
+
+    void chanceOfDayAndNight()
+    {
+        Forecast f = DayFirst();
+        f.periods << "Tuesday" << "Tuesday Night";
+        f.texts << "Sunny." << "Clear.";
+        f.chances = QStringList{"20", "60", "60", "20", "", "30", "", ""};
+        QCOMPARE(Column(Extracted(Reply(f.dataElement())).periods, 3, 5),
+                 (QStringList{"60%", "60%", "30%", "", ""}));
+
+        // A night-first forecast shows the opening night's chance alone.
+        f.nightFirst = true;
+        f.periods.prepend("Tonight");
+        f.texts.prepend("Clear.");
+        f.chances = QStringList{"20", "10", "60", "5", "5", "", "", "", ""};
+        QCOMPARE(Column(Extracted(Reply(f.dataElement())).periods, 3, 5),
+                 (QStringList{"20%", "60%", "5%", "", ""}));
+    }
+
+    void conditionSummaries_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("comma at 6 before the full stop") << "Sunny, with a high near 70. Calm wind." << "Sunny,";
+        QTest::newRow("full stop first") << "Patchy fog. Otherwise, sunny." << "Patchy fog.";
+        QTest::newRow("comma first in the text") << ",Sunny. Warm." << ",Sunny.";
+        QTest::newRow("no full stop") << "Sunny, with a high near 70" << "";
+        QTest::newRow("gusts") << "Windy. West wind 20 mph, with gusts as high as 40 mph. "
+                               << "Windy, gusts as high as 40 mph. ";
+        QTest::newRow("gusts after a clause") << "Breezy, with gusts to 30 mph." << "Breezy, gusts to 30 mph.";
+        QTest::newRow("a single gust") << "Sunny. Winds could gust as high as 30 mph." << "Sunny.";
+    }
+
+    void conditionSummaries()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, summary);
+        Forecast f = DayFirst();
+        f.texts[0] = text;
+        QCOMPARE(Extracted(Reply(f.dataElement())).periods[1][4], summary);
+    }
+
+    void nightFirstRows()
+    {
+        QFile file(QStringLiteral(SELVORRA_TESTS_DIR "/forecast/replies/night-first-short.xml"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const ForecastExtraction e = Extracted(FromCp1252(file.readAll()));
+        QVERIFY(e.nightFirst);
+        QCOMPARE(Column(e.periods, 0, 4), (QStringList{"Tonight", "Monday", "Tuesday", ""}));
+        QCOMPARE(Column(e.periods, 1, 4), (QStringList{"40", "42", "44", ""}));
+        QCOMPARE(Column(e.periods, 2, 4), (QStringList{"60", "62", "", ""}));
+        QCOMPARE(Column(e.periods, 3, 4), (QStringList{"10%", "30%", "50%", ""}));
+        QCOMPARE(Column(e.periods, 4, 4), (QStringList{"Clear,", "Sunny.", "Windy, gusts to 40 mph.", ""}));
+        QCOMPARE(e.stationText, QStringLiteral("Test Mesa Airport, XX"));
+        QCOMPARE(e.pressureText, QStringLiteral("30.05"));
+    }
+
+    // Without a worded forecast a night-first reply ends the scan day first.
+    void nightFirstWithoutWordedForecast()
+    {
+        Forecast f = DayFirst();
+        f.nightFirst = true;
+        f.periods.prepend("Tonight");
+        f.chances << "";
+        QString reply = Reply(f.dataElement());
+        reply.replace("Text Forecast", "Text Outlook");
+        QCOMPARE(Extracted(reply).nightFirst, false);
+    }
+
+    void lastTimeLayoutRunsIntoEleventhRow()
+    {
+        // The 12-hour layout is the last one: nothing ends the period names,
+        // so every fourth field after it is taken as a name.
+        QString icons;
+        for (int n = 0; n < 40; ++n)
+            icons += QStringLiteral("<icon-link>icon%1.png</icon-link>").arg(n);
+        const QString data = QStringLiteral(
+            "<data type=\"forecast\"><parameters applicable-location=\"point1\">"
+            "<temperature type=\"maximum\"><name>Daily Maximum Temperature</name>%1</temperature>"
+            "<temperature type=\"minimum\"><name>Daily Minimum Temperature</name>%2</temperature>"
+            "<probability-of-precipitation type=\"12 hour\" time-layout=\"k-p24h\">"
+            "<name>12 Hourly Probability of Precipitation</name>%3</probability-of-precipitation></parameters>"
+            "<time-layout time-coordinate=\"local\"><layout-key>k-p12h-n13-1</layout-key>"
+            "<start-valid-time period-name=\"Today\">t</start-valid-time>"
+            "<start-valid-time period-name=\"Tonight\">t</start-valid-time>"
+            "<start-valid-time period-name=\"Sunday\">t</start-valid-time>"
+            "<start-valid-time period-name=\"Sunday Night\">t</start-valid-time>"
+            "<start-valid-time period-name=\"Monday\">t</start-valid-time>"
+            "<start-valid-time period-name=\"Monday Night\">t</start-valid-time></time-layout>"
+            "<conditions-icon type=\"forecast-NWS\" time-layout=\"k-p24h-n7-1\"><name>Conditions Icon</name>%4"
+            "</conditions-icon></data>")
+                                 .arg(Values({"70", "72"}), Values({"50", "52"}), Values({"10", "20"}), icons);
+        const QString error = RuntimeErrorOf(Reply(data));
+        QVERIFY2(error.startsWith("Subscript out of range") && error.contains("period name"), qPrintable(error));
+
+        // With a later layout the same reply scans cleanly.
+        QString closed = data;
+        closed.replace("<conditions-icon", "<time-layout time-coordinate=\"local\"><layout-key>k-p24h-n7-2</layout-key>"
+                                           "</time-layout><conditions-icon");
+        const ForecastExtraction e = Extracted(Reply(closed));
+        QCOMPARE(Column(e.periods, 0, 4), (QStringList{"Today", "Sunday", "Monday", ""}));
+    }
+
+    void chanceLookAheadPastTheEnd()
+    {
+        // The last field of the document is a day's chance with no night after it.
+        const QString reply = Reply(QStringLiteral(
+            "<data type=\"forecast\"><temperature type=\"minimum\"><name>Daily Minimum Temperature</name></temperature>"
+            "<probability-of-precipitation type=\"12 hour\"><name>12 Hourly Probability of Precipitation</name>"
+            "<value>10</value><value>20</value><value>30</value></probability-of-precipitation></data>"));
+        QVERIFY(RuntimeErrorOf(reply).startsWith("Subscript out of range"));
+    }
+
+    void observations()
+    {
+        // A second location does not replace the observation site.
+        QString second = kStandardObservations;
+        second.replace("<parameters", "<location><location-key>point1</location-key><point latitude=\"3\"/>"
+                                      "<area-description>Elsewhere</area-description></location><parameters");
+        ForecastExtraction e = Extracted(Reply(DayFirst().dataElement() + second));
+        QCOMPARE((QStringList{e.stationText, e.apparentTemp, e.dewPointText, e.humidityText, e.windSpeedText,
+                              e.pressureText}),
+                 (QStringList{"Test Airport, XX", "65", "40", "39", "9", "29.92"}));
+
+        // No third root child: every observation stays empty, the forecast is still read.
+        e = Extracted(Reply(DayFirst().dataElement()));
+        QVERIFY(e.stationText.isEmpty() && e.apparentTemp.isEmpty() && e.dewPointText.isEmpty()
+                && e.humidityText.isEmpty() && e.windSpeedText.isEmpty() && e.pressureText.isEmpty());
+        QCOMPARE(e.periods[1][0], QStringLiteral("Today"));
+
+        // A value expected past the last field.
+        const QString truncated = Observations("<pressure type=\"barometer\"><value>29.9</value></pressure>");
+        QVERIFY(RuntimeErrorOf(Reply(DayFirst().dataElement() + truncated)).startsWith("Subscript out of range"));
+    }
+
+    void fewerThanSevenPeriods()
+    {
+        Forecast f = DayFirst();
+        f.periods = QStringList{"Today", "Tonight", "Sunday"};
+        f.chances = QStringList{"10", "", "40"};
+        f.texts = QStringList{"Sunny.", "Clear.", "Rain."};
+        const ForecastExtraction e = Extracted(Reply(f.dataElement() + kStandardObservations));
+        QCOMPARE(Column(e.periods, 0), (QStringList{"Today", "Sunday", "", "", "", "", ""}));
+        QCOMPARE(Column(e.periods, 3), (QStringList{"10%", "40%", "", "", "", "", ""}));
+        QCOMPARE(Column(e.periods, 4), (QStringList{"Sunny.", "Rain.", "", "", "", "", ""}));
+    }
+
+    void rootChildren()
+    {
+        // Children after the third are passed over but must still be elements.
+        const QString base = DayFirst().dataElement() + kStandardObservations;
+        QCOMPARE(Extracted(Reply(base + "<extra>Daily Maximum</extra>")).apparentTemp, QStringLiteral("65"));
+        QVERIFY(RuntimeErrorOf(Reply(base + "<!-- trailing note -->")).startsWith("Type mismatch"));
+        QVERIFY(RuntimeErrorOf(Reply("<?note x?>" + base)).startsWith("Type mismatch"));
+    }
+
+    void declaredEncodingIsIgnored()
+    {
+        // The reply arrives as text; its ISO-8859-1 declaration must not make
+        // the parser decode the characters a second time.
+        const QByteArray bytes = Reply(DayFirst().dataElement()
+                                       + Observations(QString(), QStringLiteral("Ca\u00F1on City \u00B0")))
+                                     .toLatin1();
+        QCOMPARE(Extracted(FromCp1252(bytes)).stationText, QStringLiteral("Ca\u00F1on City \u00B0"));
+    }
+
+    void sixteenBitLimits()
+    {
+        // "Daily Minimum" beyond character 32,767.
+        const QString padding = QStringLiteral("<!--%1--></head>").arg(QString(33000, u'x'));
+        QVERIFY(RuntimeErrorOf(Reply(DayFirst().dataElement()).replace("</head>", padding)).startsWith("Overflow"));
+        // Just inside the limit it is found.
+        const QString reply = Reply(DayFirst().dataElement());
+        const QString near =
+            QStringLiteral("<!--%1--></head>").arg(QString(32700 - reply.indexOf("Daily Minimum"), u'x'));
+        QString nearReply = reply;
+        nearReply.replace("</head>", near);
+        QCOMPARE(nearReply.indexOf("Daily Minimum") + 1, 32708);
+        QCOMPARE(ExtractForecastReply(nearReply).outcome, ForecastOutcome::Extracted);
+
+        // More fields than a 16-bit index can count.
+        QString many = "<data type=\"forecast\"><name>Daily Minimum</name>";
+        for (int n = 0; n < 32768; ++n)
+            many += "<v>1</v>";
+        many += "</data>";
+        QVERIFY(RuntimeErrorOf(Reply(many)).startsWith("Overflow"));
+    }
+
+    void deepNestingIsAnErrorNotACrash()
+    {
+        const QString deep = QStringLiteral("<data type=\"forecast\"><name>Daily Minimum</name>%1x%2</data>")
+                                 .arg(QString("<n>").repeated(200000), QString("</n>").repeated(200000));
+        QVERIFY(RuntimeErrorOf(Reply(deep)).startsWith("Out of stack space"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ForecastScans)
+#include "tst_forecast_scans.moc"
