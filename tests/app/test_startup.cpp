@@ -90,7 +90,7 @@ private slots:
 
     void windowAtCreation()
     {
-        World w(QByteArray(), QByteArray());
+        World w{QByteArray(), QByteArray()};
         Form1 &f = *w.form;
         QCOMPARE(f.windowTitle(), QStringLiteral("Selvorra Boulder City"));
         QCOMPARE(f.size(), QSize(547, 182));
