@@ -1,0 +1,366 @@
+#include "net/DownloadUrl.h"
+
+#include "common/Text.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+
+// DownloadUrl on libcurl's multi interface.
+//
+// Connection cache: a multi handle keeps the connections of all transfers
+// that pass through it, so one multi handle per thread, kept until the thread
+// ends, makes repeated requests to the same host reuse the connection. The
+// program calls DownloadUrl on its user-interface thread only, so that one
+// multi handle is the program's one connection cache. (A multi handle must not
+// be used by two threads at once; a test or benchmark that calls from another
+// thread gets that thread's own.) A process-wide share handle adds the TLS
+// session cache and the DNS cache across all of them, so even a new
+// connection to a known host resumes its TLS session.
+//
+// Waiting: the transfer is driven by curl_multi_perform / curl_multi_poll with
+// a short poll, and the caller's yield runs between polls, so the window keeps
+// painting and its timer keeps ticking. A yield may call DownloadUrl again:
+// every call has its own easy handle and its own state, found through
+// CURLINFO_PRIVATE, and whichever call reads a transfer's "done" message marks
+// that transfer done, so a nested call also drives (and finishes) the
+// transfers of the calls it interrupted.
+
+namespace net {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kUserAgent[] = "Mozilla/5.0 (Windows NT)";
+constexpr long kReadPieceBytes = 32000;        // the Part's read size
+constexpr qsizetype kInitialReserve = 182000;  // the Part's accumulation buffer size
+constexpr long kMaxRedirects = 10;
+constexpr int kPollMs = 20;
+
+// --- process-wide and per-thread curl state ---------------------------------
+
+struct SharedState {
+    CURLSH *share = nullptr;
+    std::mutex locks[CURL_LOCK_DATA_LAST];
+};
+
+void LockShare(CURL *, curl_lock_data data, curl_lock_access, void *user)
+{
+    static_cast<SharedState *>(user)->locks[data].lock();
+}
+
+void UnlockShare(CURL *, curl_lock_data data, void *user)
+{
+    static_cast<SharedState *>(user)->locks[data].unlock();
+}
+
+// curl_global_init once, and the share handle. Never freed: easy handles may
+// use it until the process ends.
+SharedState &Shared()
+{
+    static SharedState *const state = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        auto *s = new SharedState;
+        s->share = curl_share_init();
+        if (s->share) {
+            curl_share_setopt(s->share, CURLSHOPT_LOCKFUNC, LockShare);
+            curl_share_setopt(s->share, CURLSHOPT_UNLOCKFUNC, UnlockShare);
+            curl_share_setopt(s->share, CURLSHOPT_USERDATA, s);
+            curl_share_setopt(s->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+            curl_share_setopt(s->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        }
+        return s;
+    }();
+    return *state;
+}
+
+struct ThreadMulti {
+    CURLM *multi = curl_multi_init();
+    ~ThreadMulti() { curl_multi_cleanup(multi); }
+};
+
+CURLM *MultiOfThisThread()
+{
+    thread_local ThreadMulti holder;
+    return holder.multi;
+}
+
+// --- one transfer ------------------------------------------------------------
+
+struct Transfer {
+    CURL *easy = nullptr;
+    QByteArray body;
+    long long maxBodyBytes = 0;
+    Clock::duration stallTimeout{};
+    Clock::time_point lastActivity = Clock::now();
+    bool connected = false;   // a request has been sent on an established connection
+    bool overCap = false;
+    bool stalled = false;
+    bool done = false;
+    CURLcode result = CURLE_OK;
+
+    void touch() { lastActivity = Clock::now(); }
+    bool isStalled() const
+    {
+        return connected && Clock::now() - lastActivity > stallTimeout;
+    }
+};
+
+size_t OnBody(char *data, size_t size, size_t count, void *user)
+{
+    auto *t = static_cast<Transfer *>(user);
+    const size_t n = size * count;
+    t->touch();
+    if (static_cast<long long>(t->body.size()) + static_cast<long long>(n) > t->maxBodyBytes) {
+        t->overCap = true;
+        return 0;   // anything but n aborts the transfer
+    }
+    if (t->body.capacity() == 0) {
+        curl_off_t length = -1;
+        curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        qsizetype reserve = kInitialReserve;
+        if (length > 0 && length <= t->maxBodyBytes)
+            reserve = static_cast<qsizetype>(length);
+        t->body.reserve(std::max<qsizetype>(reserve, static_cast<qsizetype>(n)));
+    }
+    t->body.append(data, static_cast<qsizetype>(n));
+    return n;
+}
+
+size_t OnHeader(char *, size_t size, size_t count, void *user)
+{
+    static_cast<Transfer *>(user)->touch();
+    return size * count;
+}
+
+int OnPrerequest(void *user, char *, char *, int, int)
+{
+    auto *t = static_cast<Transfer *>(user);
+    t->connected = true;
+    t->touch();
+    return CURL_PREREQFUNC_OK;
+}
+
+int OnProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto *t = static_cast<Transfer *>(user);
+    if (t->isStalled()) {
+        t->stalled = true;
+        return 1;   // aborts the transfer
+    }
+    return 0;
+}
+
+// Marks every finished transfer of the multi handle done, whichever call it
+// belongs to.
+void CollectFinished(CURLM *multi)
+{
+    int left = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &left)) {
+        if (msg->msg != CURLMSG_DONE)
+            continue;
+        Transfer *t = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
+        if (t) {
+            t->done = true;
+            t->result = msg->data.result;
+        }
+    }
+}
+
+// The URL as bytes through Windows-1252, with every byte that cannot stand in
+// a request target percent-encoded: controls, space, DEL and 0x80 to 0xFF.
+// Everything else, "%" included, goes as it is.
+QByteArray EncodeUrl(const QString &url)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const QByteArray bytes = ToCp1252(url);
+    QByteArray out;
+    out.reserve(bytes.size() + 16);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b >= 0x7F) {
+            out.append('%');
+            out.append(kHex[b >> 4]);
+            out.append(kHex[b & 0x0F]);
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+// The system's CA bundle (curl's built-in default) followed by `extraFile`.
+// Empty when the extra file cannot be read.
+QByteArray CaBundleWith(CURL *easy, const QString &extraFile)
+{
+    QFile extra(extraFile);
+    if (!extra.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray pem;
+    char *systemBundle = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &systemBundle) == CURLE_OK && systemBundle) {
+        QFile system(QString::fromLocal8Bit(systemBundle));
+        if (system.open(QIODevice::ReadOnly))
+            pem = system.readAll();
+    }
+    pem.append('\n');
+    pem.append(extra.readAll());
+    pem.append('\n');
+    return pem;
+}
+
+// Owns the easy handle and its header list; takes the handle out of the multi
+// handle before freeing it, also when a yield throws.
+struct EasyHandle {
+    CURLM *multi = nullptr;
+    CURL *easy = nullptr;
+    curl_slist *headers = nullptr;
+    bool added = false;
+
+    void release()
+    {
+        if (added)
+            curl_multi_remove_handle(multi, easy);
+        added = false;
+        if (easy)
+            curl_easy_cleanup(easy);
+        easy = nullptr;
+        curl_slist_free_all(headers);
+        headers = nullptr;
+    }
+    ~EasyHandle() { release(); }
+};
+
+bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
+               const DownloadOptions &options, CURLSH *share)
+{
+    CURL *e = h.easy;
+    bool ok = true;
+    auto set = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
+
+    set(curl_easy_setopt(e, CURLOPT_URL, url.constData()));
+    set(curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L));
+    set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
+    set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    set(curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent));
+    // A direct connection whatever the environment's proxy variables say.
+    set(curl_easy_setopt(e, CURLOPT_PROXY, ""));
+    set(curl_easy_setopt(e, CURLOPT_NOPROXY, "*"));
+    set(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L));
+    set(curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects));
+    // HTTP/1.1 as the original client spoke it: the request target reaches
+    // the server exactly as built here.
+    set(curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
+    set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+    set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
+    if (!options.extraCaFile.isEmpty()) {
+        const QByteArray pem = CaBundleWith(e, options.extraCaFile);
+        if (!pem.isEmpty()) {
+            curl_blob blob{const_cast<char *>(pem.constData()), static_cast<size_t>(pem.size()),
+                           CURL_BLOB_COPY};
+            set(curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob));
+        }
+    }
+    set(curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReadPieceBytes));
+    set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, options.connectTimeoutMs)));
+    set(curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes)));
+    if (share)
+        set(curl_easy_setopt(e, CURLOPT_SHARE, share));
+    if (reload != 0) {
+        h.headers = curl_slist_append(h.headers, "Cache-Control: no-cache");
+        h.headers = curl_slist_append(h.headers, "Pragma: no-cache");
+        set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, h.headers));
+    }
+
+    set(curl_easy_setopt(e, CURLOPT_PRIVATE, &t));
+    set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody));
+    set(curl_easy_setopt(e, CURLOPT_WRITEDATA, &t));
+    set(curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader));
+    set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &t));
+    set(curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, OnPrerequest));
+    set(curl_easy_setopt(e, CURLOPT_PREREQDATA, &t));
+    set(curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress));
+    set(curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t));
+    set(curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L));
+    return ok && (reload == 0 || h.headers);
+}
+
+void DefaultYield()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+QString DownloadUrl(const QString &url, int reload)
+{
+    return DownloadUrl(url, reload, DownloadOptions());
+}
+
+QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options)
+{
+    const auto yield = [&options] {
+        if (options.yield)
+            options.yield();
+        else
+            DefaultYield();
+    };
+
+    SharedState &shared = Shared();
+    // Declared before the handle, so the handle leaves the multi handle before
+    // the state its callbacks write to goes away.
+    Transfer t;
+    t.maxBodyBytes = std::max(0LL, options.maxBodyBytes);
+    t.stallTimeout = std::chrono::milliseconds(std::max(1L, options.stallTimeoutMs));
+
+    EasyHandle h;
+    h.multi = MultiOfThisThread();
+    h.easy = h.multi ? curl_easy_init() : nullptr;
+    t.easy = h.easy;
+    const bool configured = h.easy && Configure(h, t, EncodeUrl(url), reload, options, shared.share);
+
+    yield();
+    if (configured && curl_multi_add_handle(h.multi, h.easy) == CURLM_OK)
+        h.added = true;
+    yield();
+
+    if (h.added) {
+        t.touch();
+        for (;;) {
+            int running = 0;
+            const CURLMcode rc = curl_multi_perform(h.multi, &running);
+            CollectFinished(h.multi);
+            if (t.done || rc != CURLM_OK)
+                break;
+            if (t.isStalled()) {   // in case no progress callback came in time
+                t.stalled = true;
+                break;
+            }
+            curl_multi_poll(h.multi, nullptr, 0, kPollMs, nullptr);
+            yield();
+        }
+    }
+    const bool fetched = t.done && t.result == CURLE_OK && !t.overCap && !t.stalled;
+    yield();
+
+    QString result;
+    if (fetched)
+        result = FromCp1252(t.body);
+    t.body = QByteArray();
+    yield();
+
+    h.release();
+    yield();
+    return result;
+}
+
+} // namespace net
