@@ -1,4 +1,4 @@
-// DownloadUrl (Part 2.1, issue 3) against the loopback test server.
+// DownloadUrl against the loopback test server.
 
 #include "common/Text.h"
 #include "net/DownloadUrl.h"
@@ -328,7 +328,7 @@ void DownloadUrlTest::spacesAndUnsafeBytesEncoded()
     server.route("/odd", Response::ok("odd"));
     QVERIFY(server.start());
 
-    // A sun/moon query as Part 4.1 builds it.
+    // A sun/moon query as the sun/moon refresh builds it.
     const QString query = server.url(
         "/api/rstt/oneday?date=2026-12-06 &coords=35.9656, -114.836&auto update=true &dst=true");
     QCOMPARE(net::DownloadUrl(query, 0, quick()), QStringLiteral("{}"));
