@@ -36,6 +36,11 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     // One fixed-size window: the controls sit at fixed places and nothing
     // would gain from a larger frame.
     setFixedSize(547, 182);
+    // The controls were laid out for a small 8-point dialog font; a larger
+    // desktop default would wrap the text box's lines and hide list rows.
+    QFont standardFont = font();
+    standardFont.setPointSize(8);
+    setFont(standardFont);
 
     lvwEmployees = new QTreeWidget(this);
     lvwEmployees->setObjectName(QStringLiteral("lvwEmployees"));
