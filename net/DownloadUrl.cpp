@@ -39,8 +39,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr char kUserAgent[] = "Mozilla/5.0 (Windows NT)";
-constexpr long kReadPieceBytes = 32000;        // the Part's read size
-constexpr qsizetype kInitialReserve = 182000;  // the Part's accumulation buffer size
+constexpr long kReadPieceBytes = 32000;        // read in pieces of at most this size
+constexpr qsizetype kInitialReserve = 182000;  // room for a whole forecast reply at once
 constexpr long kMaxRedirects = 10;
 constexpr int kPollMs = 20;
 
