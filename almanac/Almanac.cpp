@@ -31,13 +31,28 @@ QString PieceValue(const QString &piece)
     return piece.mid(colon + 1);
 }
 
-// The value up to its first space. Where the value holds no space (a time
-// that a comma follows directly, as the closest phase's does, or one at the
-// very end of the reply) the whole value is the text.
+// The value up to its first space. Where the value holds no space (a value
+// that a comma follows directly, as the closest phase's time does) the whole
+// value is the text; for a time at the very end see TimeTextOf.
 QString UpToFirstSpace(const QString &value)
 {
     const int space = InStr(value, QStringLiteral(" "));
     return space == 0 ? value : value.left(space - 1);
+}
+
+// The time text of a piece that holds "time:". A value without a space is
+// taken whole (a time that a comma follows directly, as the closest phase's
+// does), but not in the reply's last piece: a reply that ends right after a
+// time value was cut short, so the scan fails and the caller keeps what it
+// had rather than showing the times of half a reply.
+QString TimeTextOf(const QString &piece, bool lastPiece)
+{
+    const QString value = PieceValue(piece);
+    if (lastPiece && InStr(value, QStringLiteral(" ")) == 0)
+        throw RuntimeError(
+            QStringLiteral("Sun/moon reply ends right after the time \"%1\": the reply was cut short")
+                .arg(value.trimmed()));
+    return UpToFirstSpace(value);
 }
 
 // A cut time text read as a 24-hour hh:mm and formatted " h:mm AMPM".
@@ -100,7 +115,7 @@ AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale)
             setSeen = false;
         }
         if (Contains(piece, QStringLiteral("time:"))) {
-            timeText = UpToFirstSpace(PieceValue(piece));
+            timeText = TimeTextOf(piece, i == pieces.size() - 1);
             timeInPiece = true;
         }
         if (Contains(piece, QStringLiteral("sundata:")))
@@ -176,7 +191,7 @@ std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale 
             timePending = true;
         }
         if (Contains(piece, QStringLiteral("time:"))) {
-            timeText = UpToFirstSpace(PieceValue(piece));
+            timeText = TimeTextOf(piece, i == pieces.size() - 1);
             timeInPiece = true;
         }
         if (Contains(piece, QStringLiteral("sundata:")))

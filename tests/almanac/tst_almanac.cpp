@@ -359,11 +359,14 @@ void TestAlmanac::markers()
     QCOMPARE(texts.moonsetTime, QStringLiteral(" 1:00 AM"));
     QCOMPARE(texts.moonriseTime, QStringLiteral(" 3:00 AM"));
 
-    // A marker at the very end of the reply, its time with no space after it:
-    // the whole value is the time.
-    QCOMPARE(Scan(R"({"a": 1, "phen": "Rise", "time": 09:12)").moonriseTime, QStringLiteral(" 9:12 AM"));
+    // A time that a comma follows directly, with no space after it: the
+    // whole value is the time.
     QCOMPARE(Scan(R"({"a": 1, "phen": "Set", "time": "21:37","b": 2)").moonsetTime,
              QStringLiteral(" 9:37 PM"));
+    // A reply that ends right after a time value was cut short: both scans
+    // fail, so the window keeps what it had.
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Scan(R"({"a": 1, "phen": "Rise", "time": 09:12)"));
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Tomorrow(R"({"a": 1, "phen": "Rise", "time": "09:12")"));
 }
 
 void TestAlmanac::timeTexts()

@@ -1,0 +1,477 @@
+// The window in broken worlds: one row per fault of a service host, of the
+// settings file or of the full-moon table. Each row builds a healthy world
+// (La Mesa's forecast, Reykjavik's sun and moon today, Svalbard's tomorrow),
+// breaks one thing, starts the program (and for some rows lets the timer
+// tick), and checks what the window shows, that the program is still
+// running and idle, and that the files beside it are as they were.
+#include "E2EExpected.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+using namespace e2e;
+using testsupport::Response;
+
+namespace {
+
+const QByteArray kSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
+const QString kNoForecast = QStringLiteral("No forecast for this location available.");
+const QString kSuffix = QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
+const QString kStartTitle = QStringLiteral("Selvorra Boulder City");
+const QByteArray kAlmanacToday =
+    "/api/rstt/oneday?date=2026-12-06%20&coords=35.9656,%20-114.836&auto%20update=true%20&dst=true";
+const QByteArray kAlmanacTomorrow =
+    "/api/rstt/oneday?date=2026-12-07%20&coords=35.9656,%20-114.836&auto%20update=true%20&dst=true";
+const QByteArray kForecast = "/MapClick.php?lat=35.9656&lon=-114.836&unit=0&lg=english&FcstType=dwml";
+const QString kFullMoon = QStringLiteral("Wednesday, Dec 23, 2026");
+// What the sun/moon refresh composes from nothing at all.
+const QString kEmptyAlmanacText = QStringLiteral("Sunrise: \r\nSunset: \r\nMoonrise: \r\nMoonset: \r\n  visible\r\n");
+const QString kEmptyAlmanacTitle = QStringLiteral(" Moon   Sunrise:   Sunset: ");
+
+QByteArray Reykjavik()
+{
+    return Fixture("usno/reykjavik-2026-06-26-sunset-after-midnight.json");
+}
+
+QByteArray LaMesa()
+{
+    return Fixture("nws/lamesa-2026-04-11-overnight-n14.xml");
+}
+
+void ServeHealthyAlmanac(World &w)
+{
+    w.ServeAlmanac({{"2026-12-06", Reykjavik()},
+                    {"2026-12-07", Fixture("usno/svalbard-2026-06-21-polar-day-two-moonsets.json")}});
+}
+
+// The start-up as it should be, with the timer on and both refresh times 10:00.
+void CheckHealthyWindow(World &w, const QStringList &times = {"10:00 AM", "10:00 AM"})
+{
+    QVERIFY(w.platform.messages.empty());
+    CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM", times,
+                kReykjavikTitle, 4);
+}
+
+// The forecast refresh ended at the "no forecast" message: the sun and moon
+// were taken, the list has its columns but no rows, and nothing else of the
+// window changed (the title is still the one the window opened with).
+void CheckNoForecast(World &w)
+{
+    QCOMPARE(w.platform.messages.size(), size_t(1));
+    QCOMPARE(w.platform.messages[0].text, kNoForecast);
+    QCOMPARE(w.platform.messages[0].title, QString());
+    QCOMPARE(w.form->Label1->text(), QString());
+    QCOMPARE(w.form->Text1Text(), QString());
+    QCOMPARE(w.form->Text1->toPlainText(), QString());
+    QCOMPARE(ColumnHeaders(w.form->lvwEmployees), kHeaders);
+    QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+    QCOMPARE(w.form->windowTitle(), kStartTitle);
+}
+
+// The reply named a forecast but did not load: only the closing step ran,
+// so the title is the sun/moon title alone and the rest stays empty;
+// tomorrow's moonrise is not asked for.
+void CheckNotLoaded(World &w)
+{
+    QVERIFY(w.platform.messages.empty());
+    QCOMPARE(w.form->windowTitle(), kReykjavikTitle);
+    QCOMPARE(w.form->Label1->text(), QString());
+    QCOMPARE(w.form->Text1Text(), QString());
+    QCOMPARE(ColumnHeaders(w.form->lvwEmployees), kHeaders);
+    QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+    QVERIFY(IconShows(*w.form, 4));
+    QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
+}
+
+// The sun/moon service gave nothing usable today nor tomorrow: the texts are
+// the labels alone, the new moon is the icon, the forecast shows in full.
+void CheckEmptyAlmanac(World &w)
+{
+    QVERIFY(w.platform.messages.empty());
+    CheckWindow(*w.form, "60", kEmptyAlmanacText, kLaMesaConditions, kLaMesaRows, kFullMoon, "",
+                {"10:00 AM", "10:00 AM"}, kEmptyAlmanacTitle, 1);
+}
+
+// A start-up stopped by a bad full-moon table: one message naming the line,
+// no refresh, no columns, the window as it opened.
+void CheckTableFailure(World &w, const QString &description)
+{
+    QCOMPARE(w.platform.messages.size(), size_t(1));
+    QCOMPARE(w.platform.messages[0].text, description + kSuffix);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Error loading SkyvaneLatLong_Setup.txt"));
+    QCOMPARE(w.forecastHost.requestCount() + w.almanacHost.requestCount(), 0);
+    QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+    QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+    QCOMPARE(w.form->windowTitle(), kStartTitle);
+    QVERIFY(IconShows(*w.form, 0));
+    // The settings were taken over before the table was read.
+    QCOMPARE(w.form->State().Latitude, QStringLiteral("35.9656"));
+    QVERIFY(w.form->Timer1->isActive());
+}
+
+// Healthy start, then the sun/moon host breaks and the 18:00 tick runs both
+// refreshes: the failed sun/moon run keeps the texts and icon it had, and the
+// failed moonrise run keeps tomorrow's moonrise.
+void TickAt18With(World &w, const QByteArray &reply)
+{
+    w.ServeAlmanac({{"2026-12-06", reply}, {"2026-12-07", reply}});
+    w.platform.now = MakeDate(2026, 12, 6, 18, 0, 0);
+    w.form->Timer1_Timer();
+}
+
+void CheckKeptAfterTick(World &w)
+{
+    QCOMPARE(w.almanacHost.requestCount(), 4);
+    CheckHealthyWindow(w, {"06:00 PM", "06:00 PM"});
+}
+
+// A DWML-looking reply that is large: the forecast marker at the start, so
+// only the download's size bound keeps it from being taken.
+QByteArray HugeReply()
+{
+    QByteArray body = "<?xml version=\"1.0\"?><dwml><data>Daily Minimum</data><data>";
+    body += QByteArray(20 * 1024 * 1024, 'x');
+    body += "</data></dwml>";
+    return body;
+}
+
+struct Row {
+    const char *name;
+    std::function<void(World &)> arrange;   // before the start-up
+    std::function<void(World &)> act;       // after it; may be empty
+    std::function<void(World &)> check;
+    bool writesDefaultSettings = false;   // Location may create the settings file, nothing else
+};
+
+std::vector<Row> Rows()
+{
+    std::vector<Row> rows;
+
+    // --- the forecast host ---
+    rows.push_back({"forecast host refuses connections",
+                    [](World &w) { w.origins.forecast = World::RefusingOrigin(); }, {},
+                    [](World &w) {
+                        CheckNoForecast(w);
+                        QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
+                    }});
+    rows.push_back({"forecast host answers 500 with an HTML page",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(
+                            500, "<html><head><title>500 Internal Server Error</title></head>"
+                                 "<body><h1>Internal Server Error</h1><p>Try again later.</p></body></html>"));
+                    },
+                    {},
+                    [](World &w) {
+                        CheckNoForecast(w);
+                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
+                    }});
+    // The first piece holds "Daily Minimum": a partial body must not count.
+    rows.push_back({"forecast host stalls in the middle of the body",
+                    [](World &w) {
+                        Response r = Response::ok(LaMesa(), "text/xml");
+                        r.pieces = {6000};
+                        r.stall = Response::Stall::MidBody;
+                        w.ServeForecast(r);
+                    },
+                    {}, CheckNoForecast});
+    rows.push_back({"forecast host stalls before answering",
+                    [](World &w) {
+                        Response r = Response::ok(LaMesa(), "text/xml");
+                        r.stall = Response::Stall::BeforeHeaders;
+                        w.ServeForecast(r);
+                    },
+                    {}, CheckNoForecast});
+    rows.push_back({"truncated DWML reply, sent as complete",
+                    [](World &w) { w.ServeForecast(LaMesa().left(6000)); }, {}, CheckNotLoaded});
+    rows.push_back({"truncated DWML reply, connection closed before the announced length",
+                    [](World &w) {
+                        const QByteArray whole = LaMesa();
+                        Response r = Response::ok(whole.left(6000), "text/xml");
+                        r.contentLength = false;
+                        r.closeConnection = true;
+                        r.headers.append({"Content-Length", QByteArray::number(whole.size())});
+                        w.ServeForecast(r);
+                    },
+                    {}, CheckNoForecast});
+    rows.push_back({"non-XML reply containing Daily Minimum",
+                    [](World &w) {
+                        w.ServeForecast(Response::ok("Daily Minimum and Daily Maximum temperatures are not "
+                                                     "available at this time.\n"));
+                    },
+                    {}, CheckNotLoaded});
+    rows.push_back({"20 MiB body with its length announced",
+                    [](World &w) { w.ServeForecast(Response::ok(HugeReply(), "text/xml")); }, {},
+                    CheckNoForecast});
+    rows.push_back({"20 MiB body ending at the close of the connection",
+                    [](World &w) {
+                        Response r = Response::ok(HugeReply(), "text/xml");
+                        r.contentLength = false;
+                        r.pieces = {1024 * 1024, 1024 * 1024, 1024 * 1024};
+                        w.ServeForecast(r);
+                    },
+                    {}, CheckNoForecast});
+
+    // --- the sun/moon host ---
+    rows.push_back({"sun/moon host refuses connections",
+                    [](World &w) { w.origins.almanac = World::RefusingOrigin(); }, {}, CheckEmptyAlmanac});
+    rows.push_back({"sun/moon host sends an HTML page",
+                    [](World &w) {
+                        const QByteArray page = "<html><head><title>Service Unavailable</title></head><body>"
+                                                "Down for maintenance, please come back later.</body></html>";
+                        w.ServeAlmanac({{"2026-12-06", page}, {"2026-12-07", page}});
+                    },
+                    {},
+                    [](World &w) {
+                        CheckEmptyAlmanac(w);
+                        QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow}));
+                    }});
+    rows.push_back({"sun/moon reply ends with a time value",
+                    {},
+                    [](World &w) {
+                        const QByteArray reply = Reykjavik();
+                        TickAt18With(w, reply.left(reply.indexOf("\"22:27\"") + 7));
+                    },
+                    CheckKeptAfterTick});
+    rows.push_back({"sun/moon reply with an unreadable time",
+                    {},
+                    [](World &w) {
+                        QByteArray reply = Reykjavik();
+                        TickAt18With(w, reply.replace("\"22:27\"", "\"22h27\""));
+                    },
+                    CheckKeptAfterTick});
+    rows.push_back({"sun/moon reply without curphase and fracillum",
+                    [](World &w) {
+                        QByteArray reply = Reykjavik();
+                        reply.replace("      \"curphase\": \"Waxing Gibbous\", \n", "");
+                        reply.replace("      \"fracillum\": \"89%\", \n", "");
+                        QVERIFY(!reply.contains("curphase") && !reply.contains("fracil"));
+                        w.ServeAlmanac({{"2026-12-06", reply},
+                                        {"2026-12-07", Fixture("usno/svalbard-2026-06-21-polar-day-two-moonsets.json")}});
+                    },
+                    {},
+                    [](World &w) {
+                        const QString text = QStringLiteral("Sunrise:  2:58 AM\r\nSunset:  12:03 AM\r\nMoonrise:  10:27 PM\r\n"
+                                                            "Moonset:  11:31 PM\r\n  visible\r\n");
+                        CheckWindow(*w.form, "60", text, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM",
+                                    {"10:00 AM", "10:00 AM"},
+                                    QStringLiteral(" Moon   Sunrise:  2:58 AM  Sunset:  12:03 AM"), 1);
+                    }});
+
+    // --- the settings file ---
+    // The hosts answer coordinates they cannot read with error pages.
+    rows.push_back({"settings with letters for coordinates",
+                    [](World &w) {
+                        w.WriteSettings("north,west, auto update=true\r\n");
+                        w.ServeForecast(Response::withStatus(400, "<html><body>Bad point: north, west</body></html>"));
+                        w.ServeAlmanac({{"2026-12-06", "{\"error\": \"Invalid coordinates\"}"},
+                                        {"2026-12-07", "{\"error\": \"Invalid coordinates\"}"}});
+                    },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(World::Targets(w.forecastHost),
+                                 QList<QByteArray>{"/MapClick.php?lat=north&lon=west&unit=0&lg=english&FcstType=dwml"});
+                        QCOMPARE(World::Targets(w.almanacHost),
+                                 QList<QByteArray>{"/api/rstt/oneday?date=2026-12-06%20&coords=north,%20west"
+                                                   "&auto%20update=true%20&dst=true"});
+                        CheckNoForecast(w);
+                        QCOMPARE(w.form->State().AlmanacText, kEmptyAlmanacText);
+                        QVERIFY(IconShows(*w.form, 1));
+                    }});
+    // Only the fourth field is the switch: "false" in the fifth and later is ignored.
+    rows.push_back({"settings line of 1000 fields",
+                    [](World &w) {
+                        QByteArray line = "35.9656,-114.836, auto update=true,auto update=true";
+                        for (int field = 5; field <= 1000; ++field)
+                            line += ",false";
+                        w.WriteSettings(line + "\r\n");
+                    },
+                    {},
+                    [](World &w) {
+                        QVERIFY(w.form->Timer1->isActive());
+                        CheckHealthyWindow(w);
+                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
+                    }});
+    rows.push_back({"settings line of 1 MiB, the switch field long",
+                    [](World &w) {
+                        w.WriteSettings("35.9656,-114.836, auto update=true," + QByteArray(1024 * 1024, 'x')
+                                        + "FALSE\r\n");
+                    },
+                    {},
+                    [](World &w) {
+                        QVERIFY(!w.form->Timer1->isActive());
+                        CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon,
+                                    " 11:29 AM", {"(auto off)"}, kReykjavikTitle, 4);
+                        QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow}));
+                    }});
+    // Queries of more than a MiB: the hosts drop them unanswered.
+    rows.push_back({"settings line of 1 MiB, the latitude long",
+                    [](World &w) {
+                        w.WriteSettings("35.9656" + QByteArray(1024 * 1024, '0') + ",-114.836, auto update=true\r\n");
+                    },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(w.form->State().Latitude.size(), 7 + 1024 * 1024);
+                        CheckNoForecast(w);
+                        QCOMPARE(w.form->State().AlmanacText, kEmptyAlmanacText);
+                        QVERIFY(IconShows(*w.form, 1));
+                    }});
+    // Every byte from 0x80 up reaches the host as itself, percent-encoded.
+    rows.push_back({"settings with bytes from 0x80 up",
+                    [](World &w) {
+                        QByteArray line = "35.9656,-114.836, auto update=true&note=";
+                        for (int b = 0x80; b <= 0xFF; ++b)
+                            line += char(b);
+                        w.WriteSettings(line + "\r\n");
+                    },
+                    {},
+                    [](World &w) {
+                        QByteArray encoded;
+                        for (int b = 0x80; b <= 0xFF; ++b)
+                            encoded += '%' + QByteArray::number(b, 16).toUpper();
+                        const QByteArray query = "%20&coords=35.9656,%20-114.836&auto%20update=true&note=" + encoded
+                            + "%20&dst=true";
+                        QCOMPARE(World::Targets(w.almanacHost),
+                                 (QList<QByteArray>{"/api/rstt/oneday?date=2026-12-06" + query,
+                                                    "/api/rstt/oneday?date=2026-12-07" + query}));
+                        CheckHealthyWindow(w);
+                    }});
+    rows.push_back({"settings with a NUL byte in the latitude",
+                    [](World &w) { w.WriteSettings(QByteArray("35.9656\0,-114.836, auto update=true\r\n", 38)); },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(w.form->State().Latitude, QString::fromLatin1("35.9656\0", 8));
+                        QCOMPARE(World::Targets(w.forecastHost),
+                                 QList<QByteArray>{"/MapClick.php?lat=35.9656%00&lon=-114.836&unit=0&lg=english&FcstType=dwml"});
+                        QCOMPARE(World::Targets(w.almanacHost).value(0),
+                                 QByteArray("/api/rstt/oneday?date=2026-12-06%20&coords=35.9656%00,%20-114.836"
+                                            "&auto%20update=true%20&dst=true"));
+                        CheckHealthyWindow(w);
+                    }});
+
+    // --- the full-moon table ---
+    rows.push_back({"full-moon table with an empty line before the next full moon",
+                    [](World &w) { w.WriteTable("Full moons\r\n2026-11-24 06:53\r\n\r\n2026-12-23 17:28\r\n"); }, {},
+                    [](World &w) {
+                        CheckTableFailure(w, QStringLiteral("Not a date: \"\" in line 3 of ") + w.TablePath());
+                        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 11, 24, 6, 53));
+                    }});
+    rows.push_back({"full-moon table with an empty line after the next full moon",
+                    [](World &w) { w.WriteTable("Full moons\r\n2026-12-23 17:28\r\n\r\n\r\n"); }, {},
+                    [](World &w) { CheckHealthyWindow(w); }});
+    rows.push_back({"full-moon table with a line that is not a date",
+                    [](World &w) { w.WriteTable("Full moons\r\n2026-11-24 06:53\r\nsoon\r\n2026-12-23 17:28\r\n"); },
+                    {},
+                    [](World &w) {
+                        CheckTableFailure(w, QStringLiteral("Not a date: \"soon\" in line 3 of ") + w.TablePath());
+                    }});
+    // Every line is read: the next full moon is the last one.
+    rows.push_back({"full-moon table of 100000 lines",
+                    [](World &w) {
+                        QByteArray table = "Full moons\r\n";
+                        table.reserve(100001 * 18);
+                        for (int line = 1; line < 100000; ++line)
+                            table += "2026-11-24 06:53\r\n";
+                        w.WriteTable(table + "2026-12-23 17:28\r\n");
+                    },
+                    {}, [](World &w) { CheckHealthyWindow(w); }});
+    // The first line is the header whatever it holds: its date is not used.
+    rows.push_back({"full-moon table without a header",
+                    [](World &w) { w.WriteTable("2026-12-23 17:28\r\n2027-01-21 20:00\r\n"); }, {},
+                    [](World &w) {
+                        QVERIFY(w.platform.messages.empty());
+                        QCOMPARE(w.form->lvwEmployees->topLevelItem(7)->text(4),
+                                 QStringLiteral("Full Moon Thursday, Jan 21, 2027"));
+                        QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 11);
+                    }});
+
+    // --- the Location command in a broken world ---
+    rows.push_back({"Location without a settings file, no editor, forecast host refusing",
+                    [](World &w) {
+                        w.origins.forecast = World::RefusingOrigin();
+                        w.platform.editorStarts = false;
+                    },
+                    [](World &w) {
+                        QVERIFY(QFile::remove(w.SettingsPath()));
+                        w.platform.now = MakeDate(2026, 12, 6, 10, 5, 0);
+                        w.form->Location_Click();
+                    },
+                    [](World &w) {
+                        QCOMPARE(ReadBytes(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
+                        QCOMPARE(w.platform.messages.size(), size_t(4));
+                        QCOMPARE(w.platform.messages[0].text, kNoForecast);
+                        QVERIFY(w.platform.messages[1].text.startsWith(
+                            QStringLiteral("No text editor could be started for ") + w.SettingsPath()));
+                        QCOMPARE(w.platform.messages[2].text, QStringLiteral("Your new location will be updated."));
+                        QCOMPARE(w.platform.messages[3].text, kNoForecast);
+                        QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacToday}));
+                        QCOMPARE(ColumnHeaders(w.form->lvwEmployees), kHeaders);
+                        QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+                        QCOMPARE(w.form->windowTitle(), kStartTitle);
+                    },
+                    true});
+    return rows;
+}
+
+} // namespace
+
+class FaultMatrixTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        if (!FixturesPresent())
+            QSKIP("the recorded service replies (../shared/fixtures) are not beside this checkout");
+    }
+
+    void brokenWorld_data()
+    {
+        QTest::addColumn<int>("row");
+        const std::vector<Row> rows = Rows();
+        for (int i = 0; i < int(rows.size()); ++i)
+            QTest::newRow(rows[size_t(i)].name) << i;
+    }
+
+    void brokenWorld()
+    {
+        QFETCH(int, row);
+        const Row r = Rows()[size_t(row)];
+
+        World w;
+        w.WriteSettings(kSettings);
+        w.WriteTable(kTable);
+        w.ServeForecast(LaMesa());
+        ServeHealthyAlmanac(w);
+        if (r.arrange)
+            r.arrange(w);
+        if (QTest::currentTestFailed())
+            return;
+        auto filesBefore = Snapshot(w.Dir());
+
+        QElapsedTimer clock;
+        clock.start();
+        w.Start();
+        if (r.act)
+            r.act(w);
+        // The bounds of a fetch keep every broken world short.
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QStringLiteral("took %1 ms").arg(clock.elapsed())));
+
+        // Still running, idle, visible, and nothing beside it written.
+        QVERIFY(!w.form->Busy());
+        QVERIFY(w.form->isVisible());
+        auto filesAfter = Snapshot(w.Dir());
+        if (r.writesDefaultSettings) {
+            filesBefore.erase(kSettingsFileName);
+            filesAfter.erase(kSettingsFileName);
+        }
+        QVERIFY(filesAfter == filesBefore);
+        r.check(w);
+    }
+};
+
+QTEST_MAIN(FaultMatrixTest)
+#include "test_fault_matrix.moc"
