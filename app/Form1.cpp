@@ -7,6 +7,7 @@
 #include "common/TextFile.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -24,6 +25,28 @@ QString Degrees(const char *prefix)
 {
     return QString::fromLatin1(prefix) + QChar(kDegreeSign) + QStringLiteral("F");
 }
+
+// The wait cursor while a refresh waits on the network, put back when the
+// refresh ends however it ends, or earlier by release() (before a message box,
+// which should not show a busy pointer).
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { release(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+    void release()
+    {
+        if (active_) {
+            active_ = false;
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+
+private:
+    bool active_ = true;
+};
 
 } // namespace
 
@@ -255,6 +278,7 @@ void Form1::Location_Click()
 
 void Form1::RefreshAlmanac()
 {
+    BusyCursor busy;
     try {
         const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
                                          state_.QueryExtra, platform_.Now());
@@ -273,6 +297,7 @@ void Form1::RefreshAlmanac()
 
 void Form1::FetchTomorrowMoonrise()
 {
+    BusyCursor busy;
     try {
         const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
                                          state_.QueryExtra, platform_.Now() + 1);
@@ -286,12 +311,14 @@ void Form1::FetchTomorrowMoonrise()
 
 void Form1::RefreshForecast()
 {
+    BusyCursor busy;
     QString temperatureText;
     try {
         const QString url = ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude);
         const QString reply = platform_.DownloadUrl(url, 0);
         const ForecastStages stages = ExtractForecastReply(reply);
         if (stages.outcome == ForecastOutcome::NoForecast) {
+            busy.release();
             platform_.ShowMessage(this, kNoForecastMessage, QString());
             return;
         }

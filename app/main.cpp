@@ -9,6 +9,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("selvorra"));
     QApplication::setWindowIcon(SunIcon());
+    // Lets the desktop match the window to its launcher entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.selvorra.selvorra"));
 
     RealPlatform platform;
     Form1 window(platform);

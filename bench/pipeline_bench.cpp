@@ -1,0 +1,147 @@
+// The refresh pipelines on every recorded reply of both services:
+//  - forecast/<reply>: load and flatten the DWML reply, both extraction
+//    scans, and the display content (label, text box, rows, title);
+//  - sunmoon/<reply>: the sun/moon reply scan, its composition and the moon
+//    picture number.
+// Each runs in repetitions and reports mean, median and spread; the figures
+// to compare with the targets are the medians.
+//
+//     selvorra_pipeline_bench [Google Benchmark options]
+
+#include "almanac/Almanac.h"
+#include "forecast/Forecast.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(SELVORRA_FIXTURES_DIR);
+constexpr int kRepetitions = 9;
+
+// What DownloadUrl hands on: one character per byte (the replies are ASCII).
+QString ReadReply(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+const QLocale &Locale()
+{
+    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    return locale;
+}
+
+// One forecast refresh minus the network and the widgets. Returns how far
+// the reply went, for the label.
+const char *ForecastOnce(const QString &reply, const DisplayInputs &inputs)
+{
+    try {
+        const ForecastStages stages = ExtractForecastReply(reply);
+        if (stages.outcome == ForecastOutcome::NoForecast)
+            return "no forecast";
+        if (stages.outcome == ForecastOutcome::NotLoaded)
+            return "not loaded";
+        const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
+        benchmark::DoNotOptimize(view.rows.data());
+        benchmark::DoNotOptimize(view.text1.constData());
+        const QString title = ForecastTitle(view.temperatureText, inputs.almanacTitle);
+        benchmark::DoNotOptimize(title.constData());
+        return view.failed ? "display stopped" : "displayed";
+    } catch (const std::exception &) {
+        // The window would keep what it showed; the work up to here counts.
+        return "scan stopped";
+    }
+}
+
+const char *SunMoonOnce(const QString &reply)
+{
+    try {
+        const AlmanacTexts texts = ScanAlmanacReply(reply, Locale());
+        const AlmanacComposition composition = ComposeAlmanac(texts);
+        benchmark::DoNotOptimize(composition.text.constData());
+        benchmark::DoNotOptimize(composition.title.constData());
+        const int image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
+        benchmark::DoNotOptimize(image);
+        return "composed";
+    } catch (const std::exception &) {
+        return "scan stopped";
+    }
+}
+
+void RegisterForecast(const QString &name, const QString &reply)
+{
+    DisplayInputs inputs;
+    inputs.almanacText = QStringLiteral("Sunrise:  6:12 AM\r\nSunset:  4:31 PM\r\nMoonrise:  9:12 AM\r\n"
+                                        "Moonset:  7:40 PM\r\nWaxing 23% visible\r\n");
+    inputs.almanacTitle = QStringLiteral(" Moon Waxing 23% 6:12 AM 4:31 PM");
+    inputs.nextFullMoon = MakeDate(2026, 12, 23, 17, 28);
+    inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
+    inputs.lastForecastTime = inputs.lastAlmanacTime;
+    benchmark::RegisterBenchmark(qPrintable(QStringLiteral("forecast/") + name),
+                                 [reply, inputs](benchmark::State &state) {
+                                     const char *outcome = "";
+                                     for (auto _ : state)
+                                         outcome = ForecastOnce(reply, inputs);
+                                     state.SetLabel(outcome);
+                                     state.SetBytesProcessed(state.iterations() * reply.size());
+                                 })
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true);
+}
+
+void RegisterSunMoon(const QString &name, const QString &reply)
+{
+    benchmark::RegisterBenchmark(qPrintable(QStringLiteral("sunmoon/") + name),
+                                 [reply](benchmark::State &state) {
+                                     const char *outcome = "";
+                                     for (auto _ : state)
+                                         outcome = SunMoonOnce(reply);
+                                     state.SetLabel(outcome);
+                                 })
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true);
+}
+
+// Every reply in one folder of the recorded replies, by file name.
+int RegisterFolder(const QString &folder, const QString &pattern, void (*add)(const QString &, const QString &))
+{
+    const QDir dir(kFixtures + QLatin1Char('/') + folder);
+    int count = 0;
+    for (const QString &file : dir.entryList({pattern}, QDir::Files, QDir::Name)) {
+        const QString reply = ReadReply(dir.filePath(file));
+        if (reply.isEmpty())
+            continue;
+        add(QFileInfo(file).completeBaseName(), reply);
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    const int forecasts = RegisterFolder(QStringLiteral("nws"), QStringLiteral("*.xml"), RegisterForecast);
+    const int sunMoon = RegisterFolder(QStringLiteral("usno"), QStringLiteral("*.json"), RegisterSunMoon);
+    if (forecasts + sunMoon == 0) {
+        std::printf("pipeline figures skipped: the recorded service replies (%s) are not there\n",
+                    qPrintable(QDir::cleanPath(kFixtures)));
+        return 0;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
