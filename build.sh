@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
 # Set-up, build and run for Selvorra on Debian 12.
 #   ./build.sh run    install missing packages, build, start the program
-#   ./build.sh test   install missing packages, build, run every test headless
+#   ./build.sh test   install missing packages, build, run every test headless; then the
+#                     same suite with AddressSanitizer and UndefinedBehaviorSanitizer, the
+#                     short soak under the leak check, and each fuzz target for 10 s
+#   ./build.sh soak   install missing packages, build, 2000 refresh cycles: memory growth
+#   ./build.sh fuzz [seconds]  install missing packages, build the fuzz targets (clang),
+#                     run each for that long (default 60 s)
+#   ./build.sh bench  install missing packages, build, print the speed and size figures
 set -euo pipefail
 
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 BUILD_DIR="$ROOT/build"
+# The checked builds beside it (clang): the sanitizer build of the whole suite
+# with the fuzz targets, and the fuzz targets alone. Fuzzing output (corpora,
+# crashing inputs, logs) stays inside these folders.
+ASAN_DIR="$ROOT/build-asan"
+FUZZ_DIR="$ROOT/build-fuzz"
 
 # Everything the program, its tests and its tools need, from Debian only.
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev libegl-dev libxkbcommon-dev
   libcurl4-openssl-dev libpugixml-dev libssl-dev
-  libbenchmark-dev
+  libbenchmark-dev desktop-file-utils appstream
   ca-certificates openssl tzdata xdg-utils fonts-dejavu-core
+  clang libclang-rt-14-dev llvm
 )
 
 install_missing() {
@@ -40,6 +52,46 @@ build() {
   cmake --build "$BUILD_DIR" -j"$(nproc)"
 }
 
+# Sanitizer reports stop the program and name the file and line.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+
+# configure_checked DIR [cmake options...]: a clang build with the sanitizers
+# and the fuzz targets.
+configure_checked() {
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DSELVORRA_FUZZ=ON "$@"
+}
+
+# run_fuzz_targets DIR SECONDS: each fuzz target of DIR for SECONDS, seeded
+# from fuzz/seeds and the recorded replies (when present); new inputs go to
+# DIR/fuzz-corpus, a crashing input to DIR/fuzz-artifacts. Fails when any
+# target finds a fault.
+run_fuzz_targets() {
+  local dir=$1 seconds=$2 failed=0 name seeds
+  while read -r name seeds; do
+    [ -n "$name" ] || continue
+    local corpus="$dir/fuzz-corpus/$name" artifacts="$dir/fuzz-artifacts/$name"
+    local log="$dir/fuzz-logs/$name.log"
+    mkdir -p "$corpus" "$artifacts" "$dir/fuzz-logs"
+    local seed_dirs=() seed
+    for seed in $seeds; do
+      if [ -d "$seed" ]; then seed_dirs+=("$seed"); else echo "  ($name: seed folder $seed absent, skipped)"; fi
+    done
+    if "$dir/fuzz/fuzz_$name" "$corpus" "${seed_dirs[@]}" -max_total_time="$seconds" \
+        -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 </dev/null; then
+      echo "fuzz_$name: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$') executions in ${seconds} s, no fault"
+    else
+      echo "fuzz_$name: FAULT FOUND (input kept in $artifacts; log $log)" >&2
+      grep -E -A25 'ERROR: |runtime error|fuzz check failed|deadly signal' "$log" | head -60 >&2 || tail -40 "$log" >&2
+      failed=1
+    fi
+  done <"$dir/fuzz/targets.txt"
+  return $failed
+}
+
 case "${1:-}" in
   run)
     install_missing
@@ -49,11 +101,53 @@ case "${1:-}" in
   test)
     install_missing
     build
+    (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
+
+    echo "== The suite with AddressSanitizer and UndefinedBehaviorSanitizer ($ASAN_DIR)"
+    configure_checked "$ASAN_DIR" -DSELVORRA_BENCH=OFF
+    cmake --build "$ASAN_DIR" -j"$(nproc)"
+    (cd "$ASAN_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" -E '^soak_')
+
+    echo "== 100 refresh cycles under the leak check"
+    (cd "$ASAN_DIR" && QT_QPA_PLATFORM=offscreen ./selvorra_soak --cycles 100) || {
+      rc=$?
+      [ $rc -eq 77 ] || exit $rc
+    }
+
+    echo "== Each fuzz target for 10 s"
+    run_fuzz_targets "$ASAN_DIR" 10
+    ;;
+  soak)
+    install_missing
+    build
+    rc=0
+    (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ./selvorra_soak --cycles 2000) || rc=$?
+    # 77: the recorded replies beside the checkout are absent; the run said so.
+    [ $rc -eq 77 ] && rc=0
+    exit $rc
+    ;;
+  fuzz)
+    seconds=${2:-60}
+    case "$seconds" in
+      ''|*[!0-9]*|0) echo "usage: $0 fuzz [seconds]   (a whole number above 0)" >&2; exit 2 ;;
+    esac
+    install_missing
+    configure_checked "$FUZZ_DIR" -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
+    cmake --build "$FUZZ_DIR" -j"$(nproc)" --target \
+      $(cut -d' ' -f1 "$FUZZ_DIR/fuzz/targets.txt" | sed 's/^/fuzz_/')
+    run_fuzz_targets "$FUZZ_DIR" "$seconds"
+    ;;
+  bench)
+    install_missing
+    build
     cd "$BUILD_DIR"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+    echo "== Forecast and sun/moon pipelines, per recorded reply (compare the medians)"
+    ./bench/selvorra_pipeline_bench
+    echo "== Start-up, memory and connections against two loopback HTTPS servers"
+    QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
     ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench|soak|fuzz [seconds]" >&2
     exit 2
     ;;
 esac

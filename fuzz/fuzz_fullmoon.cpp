@@ -1,0 +1,32 @@
+// The full-moon table lookup: the input is the whole table file.
+#include "FuzzInput.h"
+
+#include "app/StartupFiles.h"
+#include "common/RuntimeError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    static const QString path = dir.path() + QStringLiteral("/FullMoonTable.txt");
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            fuzzinput::Fail("cannot write the table file", path);
+        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+    }
+    FormState state;
+    const DateValue cutoff = MakeDate(2026, 12, 1);
+    try {
+        LookupNextFullMoon(path, cutoff, state);
+    } catch (const RuntimeError &error) {
+        if (!error.description().contains(path))
+            fuzzinput::Fail("table error without the path", error.description());
+        return 0;
+    }
+    // What was found shows as the list's full-moon row.
+    (void)FormatLongDate(state.NextFullMoon, fuzzinput::Locale(static_cast<int>(size)));
+    return 0;
+}
