@@ -172,13 +172,7 @@ void Form1::StartupSequence()
         state_.LastAlmanacTime = state_.LastForecastTime;
 
         bool autoUpdate = Timer1->isActive();
-        try {
-            ReadSettingsFile(FilePath(kSettingsFileName), state_, autoUpdate);
-        } catch (...) {
-            if (!autoUpdate)
-                Timer1->stop();
-            throw;
-        }
+        ReadSettingsFile(FilePath(kSettingsFileName), state_, autoUpdate);
         // Nothing here switches automatic updates back on.
         if (!autoUpdate)
             Timer1->stop();
