@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 #include "common/Text.h"
+#include "forecast/WellFormed.h"
 
 #include <pugixml.hpp>
 
@@ -293,13 +294,17 @@ ForecastStages ExtractForecastReply(const QString &reply)
     const ReplyShape shape = ShapeOf(reply, minimumAt, maximumAt);
     stages.extraction.nightFirst = shape.nightFirst;
 
+    if (!WellFormedText(reply)) {
+        stages.outcome = ForecastOutcome::NotLoaded;
+        return stages;
+    }
     // The reply is already text; its own encoding declaration no longer
     // applies, so the parser is told the encoding of the buffer it gets.
     const QByteArray utf8 = reply.toUtf8();
     pugi::xml_document document;
     const pugi::xml_parse_result parsed =
         document.load_buffer(utf8.constData(), static_cast<size_t>(utf8.size()), kParseOptions, pugi::encoding_utf8);
-    if (!parsed || !HasSingleRoot(document)) {
+    if (!parsed || !HasSingleRoot(document) || !WellFormedTree(document)) {
         stages.outcome = ForecastOutcome::NotLoaded;
         return stages;
     }

@@ -196,6 +196,15 @@ std::vector<Row> Rows()
                         w.ServeForecast(r);
                     },
                     {}, CheckNoForecast});
+    rows.push_back({"DWML reply with a bare ampersand in a place name",
+                    [](World &w) {
+                        QByteArray reply = LaMesa();
+                        const qsizetype at = reply.indexOf("<area-description>");
+                        QVERIFY(at >= 0);
+                        reply.insert(at + qsizetype(sizeof "<area-description>") - 1, "A & B ");
+                        w.ServeForecast(reply);
+                    },
+                    {}, CheckNotLoaded});
     rows.push_back({"non-XML reply containing Daily Minimum",
                     [](World &w) {
                         w.ServeForecast(Response::ok("Daily Minimum and Daily Maximum temperatures are not "

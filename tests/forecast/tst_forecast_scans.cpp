@@ -94,7 +94,8 @@ const QString kStandardObservations = Observations(QStringLiteral(
 
 QString Reply(const QString &children)
 {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<dwml version=\"1.0\">"
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<dwml version=\"1.0\" "
+                          "xmlns:xsi=\"https://www.w3.org/2001/XMLSchema-instance\">"
                           "<head><product concise-name=\"dwmlByDay\"/></head>%1</dwml>")
         .arg(children);
 }
@@ -189,6 +190,39 @@ private slots:
                  ForecastOutcome::NotLoaded);
         QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "trailing").outcome,
                  ForecastOutcome::NotLoaded);
+
+        // Slips that a lenient parser would let through: none of these is a
+        // document, so the window must not show them.
+        const QString data = QStringLiteral("<data>Daily Minimum</data>");
+        const QStringList notWellFormed{
+            Reply("<location><city>A & B</city></location>" + data),
+            Reply("<location><city>A &nbsp; B</city></location>" + data),
+            Reply("<location><value dwml:nil=\"true\"/></location>" + data),
+            Reply("<location a=\"1\" a=\"2\"/>" + data),
+            Reply("<location>A\x01B</location>" + data),
+            "\n" + Reply(data),
+            Reply("<location a=\"x<y\"/>" + data),
+            Reply("<location a=\"A & B\"/>" + data),
+            Reply("<location>A &#1; B</location>" + data),
+            Reply("<location>A &#xD800; B</location>" + data),
+            Reply("<location>A ]]> B</location>" + data),
+            Reply("<location><?xml version=\"1.0\"?></location>" + data),
+            Reply("<location><!-- not closed </location>" + data),
+        };
+        for (const QString &reply : notWellFormed)
+            QVERIFY2(ExtractForecastReply(reply).outcome == ForecastOutcome::NotLoaded, qPrintable(reply));
+
+        // What may stand outside the root of a real reply still loads.
+        const QStringList wellFormed{
+            Reply("<location><city>A &amp; B &#176;</city></location>" + data) + "\r\n",
+            Reply(data).replace("<dwml", "<!-- made by hand -->\n<!DOCTYPE dwml>\n<dwml"),
+            Reply("<location xmlns:dwml=\"urn:x\"><value dwml:nil=\"true\"/></location>" + data),
+            Reply("<location a=\"x > y &quot;&#x263A;&apos;\"><![CDATA[A & B <]]><!-- A & B < --></location>"
+                  + data),
+            Reply("<location><?xml-stylesheet href=\"a&b\"?>A &lt; B &gt; C</location>" + data),
+        };
+        for (const QString &reply : wellFormed)
+            QVERIFY2(ExtractForecastReply(reply).outcome == ForecastOutcome::Extracted, qPrintable(reply));
     }
 
     void temperatureOrderSetsNightFirst()
