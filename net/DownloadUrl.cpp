@@ -176,8 +176,9 @@ void CollectFinished(CURLM *multi)
 }
 
 // The URL as bytes through Windows-1252, with every byte that cannot stand in
-// a request target percent-encoded: controls, space, DEL and 0x80 to 0xFF.
-// Everything else, "%" included, goes as it is.
+// a request target percent-encoded: controls, space, DEL and 0x80 to 0xFF,
+// and "#", which would end the request target there and drop the rest of the
+// query. Everything else, "%" included, goes as it is.
 QByteArray EncodeUrl(const QString &url)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -186,7 +187,7 @@ QByteArray EncodeUrl(const QString &url)
     out.reserve(bytes.size() + 16);
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b >= 0x7F) {
+        if (b <= 0x20 || b >= 0x7F || b == '#') {
             out.append('%');
             out.append(kHex[b >> 4]);
             out.append(kHex[b & 0x0F]);

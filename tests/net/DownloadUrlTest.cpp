@@ -348,6 +348,11 @@ void DownloadUrlTest::spacesAndUnsafeBytesEncoded()
     QCOMPARE(server.requests().last().target, QByteArray("/odd?x=1%0D%0AX-Injected:%20yes"));
     QVERIFY(!server.requests().last().hasHeader("X-Injected"));
 
+    // A "#" from the settings must not cut the query short.
+    const QString hash = server.url("/odd?lat=35.9#home&lon=-114.8&unit=0");
+    QCOMPARE(net::DownloadUrl(hash, 0, quick()), QStringLiteral("odd"));
+    QCOMPARE(server.requests().last().target, QByteArray("/odd?lat=35.9%23home&lon=-114.8&unit=0"));
+
     // A space in the path too.
     net::DownloadUrl(server.url("/a b"), 0, quick());
     QCOMPARE(server.requests().last().target, QByteArray("/a%20b"));
