@@ -7,8 +7,17 @@
 #include <QDesktopServices>
 #include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
+
+namespace {
+
+// How long xdg-open may take to say whether it found an application.
+constexpr int kEditorAnswerMs = 1500;
+
+} // namespace
 
 DateValue RealPlatform::Now()
 {
@@ -24,9 +33,40 @@ void RealPlatform::ShowMessage(QWidget *parent, const QString &text, const QStri
 
 bool RealPlatform::OpenInEditor(const QString &path)
 {
-    // The desktop's default application for the file, started directly
-    // (never through a shell), as a file manager would open it.
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The desktop's default application for the file, as a file manager would
+    // open it. xdg-open is asked directly (never through a shell) because it
+    // says when the desktop has no application for text files, which Qt's
+    // own call, content once xdg-open has started, does not pass on.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+
+    // Not parented: when xdg-open waits for the editor (it does on desktops
+    // it does not know), the process object lives on until it ends.
+    auto *process = new QProcess;
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(opener, {path});
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    // Its answer comes at once; an xdg-open still running after the wait is
+    // running the editor. The window keeps painting meanwhile.
+    QDeadlineTimer deadline(kEditorAnswerMs);
+    while (process->state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        process->waitForFinished(20);
+    }
+    if (process->state() != QProcess::NotRunning) {
+        // Its end is noticed by the event loop, so this is still in time.
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;
+    }
+    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    delete process;
+    return opened;
 }
 
 void RealPlatform::Pause(int milliseconds)
