@@ -59,9 +59,9 @@ private slots:
 
     void editorRunningInsideCounts()
     {
-        // On a desktop xdg-open does not know it runs the editor itself and
-        // waits for it: still running means the editor is up, and the window
-        // goes on without waiting for the editor to close.
+        // On a desktop that xdg-open does not know, it runs the editor itself
+        // and waits for it: still running means the editor is up, and the
+        // window goes on without waiting for the editor to close.
         RealPlatform platform;
         StandIn("sleep 4");
         QElapsedTimer clock;
