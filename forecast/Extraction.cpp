@@ -256,29 +256,10 @@ void ScanObservations(const pugi::xml_node &element, ForecastExtraction &out)
     }
 }
 
-// Parsed as a fragment so that what lies outside the root element can be
-// checked: a well-formed reply has exactly one element at the top and no
-// text beside it.
+// Parsed as a fragment so that what lies outside the root element stays in
+// the document, where the tree check can refuse it.
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
-
-bool HasSingleRoot(const pugi::xml_document &document)
-{
-    int elements = 0;
-    for (const pugi::xml_node &node : document.children()) {
-        switch (node.type()) {
-        case pugi::node_element:
-            ++elements;
-            break;
-        case pugi::node_pcdata:
-        case pugi::node_cdata:
-            return false;
-        default:
-            break;
-        }
-    }
-    return elements == 1;
-}
 
 } // namespace
 
@@ -304,7 +285,7 @@ ForecastStages ExtractForecastReply(const QString &reply)
     pugi::xml_document document;
     const pugi::xml_parse_result parsed =
         document.load_buffer(utf8.constData(), static_cast<size_t>(utf8.size()), kParseOptions, pugi::encoding_utf8);
-    if (!parsed || !HasSingleRoot(document) || !WellFormedTree(document)) {
+    if (!parsed || !WellFormedTree(document)) {
         stages.outcome = ForecastOutcome::NotLoaded;
         return stages;
     }

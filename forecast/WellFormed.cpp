@@ -294,7 +294,13 @@ bool WellFormedTree(const pugi::xml_document &document)
     // Iterative, so that deep nesting cannot exhaust the stack.
     ElementCheck check;
     int level = 0;
+    int roots = 0;
     for (pugi::xml_node node = document.first_child(); node;) {
+        // Exactly one element at the top, and no text beside it.
+        if (level == 0 && node.type() == pugi::node_element)
+            ++roots;
+        else if (level == 0 && (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata))
+            return false;
         if (node.type() == pugi::node_element) {
             if (!check.Passes(node, level))
                 return false;
@@ -311,5 +317,5 @@ bool WellFormedTree(const pugi::xml_document &document)
         if (node)
             node = node.next_sibling();
     }
-    return true;
+    return roots == 1;
 }

@@ -12,5 +12,7 @@ class xml_document;
 // Legal characters, references and declaration place in the reply's text.
 bool WellFormedText(const QString &reply);
 
-// No element repeats an attribute or uses an undeclared namespace prefix.
+// One root element with no text beside it (the document is parsed as a
+// fragment); no element repeats an attribute or uses an undeclared namespace
+// prefix.
 bool WellFormedTree(const pugi::xml_document &document);
