@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 
@@ -31,7 +32,9 @@
 // every call has its own easy handle and its own state, found through
 // CURLINFO_PRIVATE, and whichever call reads a transfer's "done" message marks
 // that transfer done, so a nested call also drives (and finishes) the
-// transfers of the calls it interrupted.
+// transfers of the calls it interrupted. Between polls the bounds of our own
+// are checked: the caller's cancel request, the whole fetch's time and the
+// average speed; any of them abandons the transfer.
 
 namespace net {
 namespace {
@@ -98,18 +101,32 @@ struct Transfer {
     CURL *easy = nullptr;
     QByteArray body;
     long long maxBodyBytes = 0;
-    Clock::duration stallTimeout{};
-    Clock::time_point lastActivity = Clock::now();
-    bool connected = false;   // a request has been sent on an established connection
+    Clock::time_point started = Clock::now();
+    // The speed check looks at the bytes received in windows of slowTime
+    // each, from the moment the request went out on an established
+    // connection (before that, the connect time-out rules).
+    Clock::duration slowTime{};
+    long long slowWindowBytes = 0;   // bytes a window must bring at least
+    Clock::time_point windowStart;
+    long long windowBytes = 0;
+    bool connected = false;
     bool overCap = false;
-    bool stalled = false;
     bool done = false;
     CURLcode result = CURLE_OK;
+    char error[CURL_ERROR_SIZE] = {};
+    int status = 0;
+    QByteArray reason;
 
-    void touch() { lastActivity = Clock::now(); }
-    bool isStalled() const
+    // True when the window that has just ended brought too little.
+    bool tooSlow(Clock::time_point now)
     {
-        return connected && Clock::now() - lastActivity > stallTimeout;
+        if (!connected || now - windowStart < slowTime)
+            return false;
+        if (windowBytes < slowWindowBytes)
+            return true;
+        windowStart = now;
+        windowBytes = 0;
+        return false;
     }
 };
 
@@ -117,7 +134,7 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
     const size_t n = size * count;
-    t->touch();
+    t->windowBytes += static_cast<long long>(n);
     if (static_cast<long long>(t->body.size()) + static_cast<long long>(n) > t->maxBodyBytes) {
         t->overCap = true;
         return 0;   // anything but n aborts the transfer
@@ -134,28 +151,30 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
-size_t OnHeader(char *, size_t size, size_t count, void *user)
+// Keeps the status line of each reply (a redirect's too; the last one counts).
+size_t OnHeader(char *data, size_t size, size_t count, void *user)
 {
-    static_cast<Transfer *>(user)->touch();
-    return size * count;
+    auto *t = static_cast<Transfer *>(user);
+    const size_t n = size * count;
+    t->windowBytes += static_cast<long long>(n);
+    const QByteArray line = QByteArray::fromRawData(data, static_cast<qsizetype>(n)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        const QList<QByteArray> parts = line.split(' ');
+        t->status = parts.size() > 1 ? parts.at(1).toInt() : 0;
+        t->reason = parts.size() > 2 ? line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1) : QByteArray();
+    }
+    return n;
 }
 
 int OnPrerequest(void *user, char *, char *, int, int)
 {
     auto *t = static_cast<Transfer *>(user);
-    t->connected = true;
-    t->touch();
-    return CURL_PREREQFUNC_OK;
-}
-
-int OnProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
-{
-    auto *t = static_cast<Transfer *>(user);
-    if (t->isStalled()) {
-        t->stalled = true;
-        return 1;   // aborts the transfer
+    if (!t->connected) {
+        t->connected = true;
+        t->windowStart = Clock::now();
+        t->windowBytes = 0;
     }
-    return 0;
+    return CURL_PREREQFUNC_OK;
 }
 
 // Marks every finished transfer of the multi handle done, whichever call it
@@ -250,15 +269,16 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     set(curl_easy_setopt(e, CURLOPT_URL, url.constData()));
     set(curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L));
     set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    // A redirect may not leave the secure channel: https only.
+    set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
     set(curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent));
     // A direct connection whatever the environment's proxy variables say.
     set(curl_easy_setopt(e, CURLOPT_PROXY, ""));
     set(curl_easy_setopt(e, CURLOPT_NOPROXY, "*"));
     set(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L));
     set(curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects));
-    // HTTP/1.1 as the original client spoke it: the request target reaches
-    // the server exactly as built here.
+    // HTTP/1.1, so that the request target reaches the server exactly as
+    // built here (the services read the query as sent).
     set(curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
     set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
     set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
@@ -281,6 +301,7 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
         set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, h.headers));
     }
 
+    set(curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error));
     set(curl_easy_setopt(e, CURLOPT_PRIVATE, &t));
     set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody));
     set(curl_easy_setopt(e, CURLOPT_WRITEDATA, &t));
@@ -288,16 +309,88 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &t));
     set(curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, OnPrerequest));
     set(curl_easy_setopt(e, CURLOPT_PREREQDATA, &t));
-    set(curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress));
-    set(curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t));
-    set(curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L));
     return ok && (reload == 0 || h.headers);
 }
 
 void DefaultYield()
 {
     if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents();
+}
+
+// Printable ASCII only, at most a line's worth: a reason phrase comes from
+// the server and ends up in a message box.
+QString CleanReason(const QByteArray &reason)
+{
+    QString out;
+    for (const char c : reason) {
+        if (out.size() >= 60)
+            break;
+        out.append(c >= 0x20 && c < 0x7F ? QChar(c) : QChar(u' '));
+    }
+    return out.simplified();
+}
+
+// The host of the URL last asked for (after redirects), as curl read it.
+QString HostOf(CURL *easy, const QByteArray &fallbackUrl)
+{
+    char *effective = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+    QString host;
+    if (CURLU *parts = curl_url()) {
+        char *name = nullptr;
+        if (curl_url_set(parts, CURLUPART_URL, effective ? effective : fallbackUrl.constData(), 0) == CURLUE_OK
+            && curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+            host = QString::fromLatin1(name);
+            curl_free(name);
+        }
+        curl_url_cleanup(parts);
+    }
+    return host;
+}
+
+Failure FailureOf(const Transfer &t)
+{
+    if (t.overCap)
+        return Failure::TooLarge;
+    switch (t.result) {
+    case CURLE_OK:
+        return Failure::None;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return Failure::HostNotFound;
+    case CURLE_COULDNT_CONNECT: {
+        long osError = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_OS_ERRNO, &osError);
+        return osError == ECONNREFUSED ? Failure::Refused : Failure::Unreachable;
+    }
+    case CURLE_OPERATION_TIMEDOUT:   // only the connect time-out is curl's own
+        return Failure::ConnectTimedOut;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ISSUER_ERROR:
+        return Failure::Certificate;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_CIPHER:
+        return Failure::SecureChannel;
+    case CURLE_FILESIZE_EXCEEDED:
+        return Failure::TooLarge;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // After a redirect: the new address is not https.
+        return t.status >= 300 && t.status < 400 ? Failure::InsecureRedirect : Failure::Other;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return Failure::TooManyRedirects;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return Failure::ConnectionLost;
+    default:
+        return Failure::Other;
+    }
 }
 
 } // namespace
@@ -307,7 +400,7 @@ QString DownloadUrl(const QString &url, int reload)
     return DownloadUrl(url, reload, DownloadOptions());
 }
 
-QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options)
+QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options, DownloadReport *report)
 {
     const auto yield = [&options] {
         if (options.yield)
@@ -315,46 +408,68 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
         else
             DefaultYield();
     };
+    const auto cancelled = [&options] { return options.cancelled && options.cancelled(); };
 
     SharedState &shared = Shared();
     // Declared before the handle, so the handle leaves the multi handle before
     // the state its callbacks write to goes away.
     Transfer t;
     t.maxBodyBytes = std::max(0LL, options.maxBodyBytes);
-    t.stallTimeout = std::chrono::milliseconds(std::max(1L, options.stallTimeoutMs));
+    t.slowTime = std::chrono::milliseconds(std::max(1L, options.slowTimeMs));
+    t.slowWindowBytes = static_cast<long long>(options.slowBytesPerSecond) * std::max(1L, options.slowTimeMs) / 1000;
+    const auto totalTime = std::chrono::milliseconds(std::max(1L, options.totalTimeoutMs));
 
     EasyHandle h;
     h.multi = MultiOfThisThread();
     h.easy = h.multi ? curl_easy_init() : nullptr;
     t.easy = h.easy;
-    const bool configured = h.easy && Configure(h, t, EncodeUrl(url), reload, options, shared.share);
+    const QByteArray encodedUrl = EncodeUrl(url);
+    const bool configured = h.easy && Configure(h, t, encodedUrl, reload, options, shared.share);
 
     yield();
-    if (configured && curl_multi_add_handle(h.multi, h.easy) == CURLM_OK)
+    if (configured && !cancelled() && curl_multi_add_handle(h.multi, h.easy) == CURLM_OK)
         h.added = true;
     yield();
 
+    Failure ownFailure = Failure::None;   // a bound of ours that ended the wait
     if (h.added) {
-        t.touch();
         for (;;) {
             int running = 0;
             const CURLMcode rc = curl_multi_perform(h.multi, &running);
             CollectFinished(h.multi);
             if (t.done || rc != CURLM_OK)
                 break;
-            if (t.isStalled()) {   // in case no progress callback came in time
-                t.stalled = true;
+            const Clock::time_point now = Clock::now();
+            if (cancelled())
+                ownFailure = Failure::Cancelled;
+            else if (now - t.started >= totalTime)
+                ownFailure = Failure::TookTooLong;
+            else if (t.tooSlow(now))
+                ownFailure = Failure::Stalled;
+            if (ownFailure != Failure::None)
                 break;
-            }
             curl_multi_poll(h.multi, nullptr, 0, kPollMs, nullptr);
             yield();
         }
+    } else if (configured) {
+        ownFailure = cancelled() ? Failure::Cancelled : Failure::Other;
     }
-    const bool fetched = t.done && t.result == CURLE_OK && !t.overCap && !t.stalled;
+    Failure failure = ownFailure;
+    if (failure == Failure::None)
+        failure = t.done ? FailureOf(t) : Failure::Other;
     yield();
 
+    if (report) {
+        report->failure = failure;
+        report->host = h.easy ? HostOf(h.easy, encodedUrl) : QString();
+        report->httpStatus = t.status;
+        report->reason = CleanReason(t.reason);
+        report->detail = failure == Failure::Other
+            ? QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result))
+            : QString();
+    }
     QString result;
-    if (fetched)
+    if (failure == Failure::None)
         result = FromCp1252(t.body);
     t.body = QByteArray();
     yield();
@@ -362,6 +477,45 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
     h.release();
     yield();
     return result;
+}
+
+QString DescribeFailure(const DownloadReport &report)
+{
+    const QString host = report.host.isEmpty() ? QStringLiteral("the server") : report.host;
+    switch (report.failure) {
+    case Failure::None:
+        return QString();
+    case Failure::HostNotFound:
+        return QStringLiteral("the host %1 could not be found; the computer may be offline").arg(host);
+    case Failure::Refused:
+        return QStringLiteral("%1 refused the connection").arg(host);
+    case Failure::Unreachable:
+        return QStringLiteral("%1 could not be reached; the network may be down").arg(host);
+    case Failure::ConnectTimedOut:
+        return QStringLiteral("the connection to %1 timed out").arg(host);
+    case Failure::Certificate:
+        return QStringLiteral("the certificate of %1 could not be verified").arg(host);
+    case Failure::SecureChannel:
+        return QStringLiteral("a secure connection to %1 could not be set up").arg(host);
+    case Failure::Stalled:
+        return QStringLiteral("the transfer from %1 stalled").arg(host);
+    case Failure::TookTooLong:
+        return QStringLiteral("the transfer from %1 took too long").arg(host);
+    case Failure::TooLarge:
+        return QStringLiteral("the reply from %1 was too large").arg(host);
+    case Failure::ConnectionLost:
+        return QStringLiteral("the connection to %1 broke off before the reply was complete").arg(host);
+    case Failure::InsecureRedirect:
+        return QStringLiteral("%1 redirected to an address that is not https").arg(host);
+    case Failure::TooManyRedirects:
+        return QStringLiteral("%1 redirected too many times").arg(host);
+    case Failure::Cancelled:
+        return QStringLiteral("the download from %1 was cancelled").arg(host);
+    case Failure::Other:
+        break;
+    }
+    return report.detail.isEmpty() ? QStringLiteral("the download from %1 failed").arg(host)
+                                   : QStringLiteral("the download from %1 failed (%2)").arg(host, report.detail);
 }
 
 } // namespace net

@@ -10,21 +10,62 @@ namespace net {
 struct DownloadOptions {
     // Bounds of one fetch; reaching any of them gives the empty result.
     long connectTimeoutMs = 15000;   // connection (and TLS handshake) set-up
-    long stallTimeoutMs = 30000;     // a transfer that delivers nothing this long
+    // A transfer whose average speed stays below slowBytesPerSecond for
+    // slowTimeMs is given up: a server that trickles a byte now and then
+    // would otherwise hold a refresh open forever.
+    long slowBytesPerSecond = 1024;
+    long slowTimeMs = 30000;
+    long totalTimeoutMs = 120000;    // the whole fetch, whatever its speed
     long long maxBodyBytes = 16LL * 1024 * 1024;
     // An extra CA bundle to trust besides the system's (tests use their own CA).
     QString extraCaFile;
     // Run between the steps of a fetch and while it waits on the network;
-    // empty means: process pending non-input events of the application, if any.
+    // empty means: process the application's pending events, if any.
     std::function<void()> yield;
+    // Asked while the fetch waits; true gives up at once (the window closed).
+    std::function<bool()> cancelled;
+};
+
+// Why a fetch gave nothing.
+enum class Failure {
+    None,
+    HostNotFound,
+    Refused,
+    Unreachable,
+    ConnectTimedOut,
+    Certificate,
+    SecureChannel,
+    Stalled,
+    TookTooLong,
+    TooLarge,
+    ConnectionLost,
+    InsecureRedirect,
+    TooManyRedirects,
+    Cancelled,
+    Other,
+};
+
+// What became of the last fetch, beside its text.
+struct DownloadReport {
+    Failure failure = Failure::None;
+    QString host;          // the host asked, as in the URL
+    int httpStatus = 0;    // of the last reply received; 0 when none came
+    QString reason;        // that reply's reason phrase, printable and short
+    QString detail;        // the HTTP client's own words, for Failure::Other
 };
 
 // Fetches `url` and returns every byte of the body, in order, one character
 // per byte widened through Windows-1252, whatever the HTTP status; empty text
 // when nothing could be fetched. A non-zero `reload` asks for a fresh copy
 // from the origin. Spaces and other bytes that cannot stand in a request
-// target are sent percent-encoded.
+// target are sent percent-encoded. Redirects are followed to https only.
+// `report`, when given, says what became of the fetch.
 QString DownloadUrl(const QString &url, int reload);
-QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options);
+QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options,
+                    DownloadReport *report = nullptr);
+
+// The failure of `report` in plain words, naming the host, e.g. "the
+// connection to forecast.weather.gov was refused"; empty for Failure::None.
+QString DescribeFailure(const DownloadReport &report);
 
 } // namespace net

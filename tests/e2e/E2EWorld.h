@@ -67,7 +67,7 @@ public:
     {
         options.extraCaFile = testsupport::TestServer::caFile();
         options.connectTimeoutMs = 1500;
-        options.stallTimeoutMs = 1000;
+        options.slowTimeMs = 1000;
     }
 
     QString DownloadUrl(const QString &url, int reload) override

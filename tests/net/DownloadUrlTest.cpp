@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <vector>
+
 using testsupport::Request;
 using testsupport::Response;
 using testsupport::TestServer;
@@ -33,7 +35,7 @@ net::DownloadOptions quick()
 {
     net::DownloadOptions o;
     o.connectTimeoutMs = 2000;
-    o.stallTimeoutMs = 300;
+    o.slowTimeMs = 300;
     return o;
 }
 
@@ -77,6 +79,48 @@ private:
     QList<Saved> saved;
 };
 
+struct FailureRow {
+    const char *name;
+    Response response;             // what /page on the https server answers
+    net::Failure failure;
+    int status = 0;                // the last status line received
+    QString url;                   // %1: the https port, %2: a closed port; empty: /page
+    int cancelAfterMs = 0;
+    bool trustTestCa = true;
+};
+
+const std::vector<FailureRow> &FailureRows()
+{
+    static const std::vector<FailureRow> rows = [] {
+        std::vector<FailureRow> r;
+        Response unavailable = Response::withStatus(503, "down for maintenance");
+        r.push_back({"error status is a reply", unavailable, net::Failure::None, 503, {}, 0});
+        r.push_back({"connection refused", {}, net::Failure::Refused, 0, "https://127.0.0.1:%2/"});
+        r.push_back({"redirect to plain http", {}, net::Failure::InsecureRedirect, 302, "https://127.0.0.1:%1/to-http"});
+        Response trickle = Response::ok(QByteArray(200, 'x'));
+        trickle.pieces = QList<int>(199, 1);
+        trickle.pieceDelayMs = 50;
+        r.push_back({"one byte every 50 ms", trickle, net::Failure::Stalled, 200, {}, 0});
+        Response endless = Response::ok(pattern(4 * 1024 * 1024));
+        endless.pieces = QList<int>(1000, 4096);
+        endless.pieceDelayMs = 10;
+        r.push_back({"400 KiB/s for longer than the whole bound", endless, net::Failure::TookTooLong, 200, {}, 0});
+        Response big = Response::ok(pattern(17 * 1024 * 1024));
+        r.push_back({"body over 16 MiB", big, net::Failure::TooLarge, 200, {}, 0});
+        Response cut = Response::ok("only a part");
+        cut.contentLength = false;
+        cut.closeConnection = true;
+        cut.headers.append(qMakePair(QByteArray("Content-Length"), QByteArray("5000")));
+        r.push_back({"connection closed before the announced length", cut, net::Failure::ConnectionLost, 200, {}, 0});
+        Response late = Response::ok("late");
+        late.headerDelayMs = 2000;
+        r.push_back({"window closed while waiting", late, net::Failure::Cancelled, 0, {}, 200});
+        r.push_back({"certificate not trusted", Response::ok("x"), net::Failure::Certificate, 0, {}, 0, false});
+        return r;
+    }();
+    return rows;
+}
+
 } // namespace
 
 class DownloadUrlTest : public QObject {
@@ -91,6 +135,8 @@ private slots:
     void errorPageReturnedAsText();
     void redirectFollowed();
     void redirectLimit();
+    void failureReported_data();
+    void failureReported();
     void closedPortGivesEmpty();
     void stalledServerGivesEmpty_data();
     void stalledServerGivesEmpty();
@@ -186,16 +232,16 @@ void DownloadUrlTest::errorPageReturnedAsText()
 
 void DownloadUrlTest::redirectFollowed()
 {
-    TestServer other;
+    TestServer other(TestServer::Mode::Https);
     other.route("/final", Response::ok("arrived elsewhere"));
     QVERIFY(other.start());
 
-    TestServer server;
+    TestServer server(TestServer::Mode::Https);
     server.route("/old", Response::redirect("/new", 301));
     server.route("/new", Response::redirect(other.url("/final").toLatin1(), 302));
     QVERIFY(server.start());
 
-    QCOMPARE(net::DownloadUrl(server.url("/old"), 0, quick()), QStringLiteral("arrived elsewhere"));
+    QCOMPARE(net::DownloadUrl(server.url("/old"), 0, trustingTestCa()), QStringLiteral("arrived elsewhere"));
     QCOMPARE(server.requestCount(), 2);
     QCOMPARE(server.requests().at(1).target, QByteArray("/new"));
     QCOMPARE(other.requestCount(), 1);
@@ -204,16 +250,57 @@ void DownloadUrlTest::redirectFollowed()
 void DownloadUrlTest::redirectLimit()
 {
     // /r0 -> /r1 -> ... -> /rN -> /end: N + 1 redirects.
-    TestServer server;
+    TestServer server(TestServer::Mode::Https);
     for (int i = 0; i < 12; ++i)
         server.route("/r" + QByteArray::number(i), Response::redirect("/r" + QByteArray::number(i + 1)));
     server.route("/end", Response::ok("end"));
     server.route("/r12", Response::redirect("/end"));
     QVERIFY(server.start());
     // 10 redirects are followed...
-    QCOMPARE(net::DownloadUrl(server.url("/r3"), 0, quick()), QStringLiteral("end"));
+    QCOMPARE(net::DownloadUrl(server.url("/r3"), 0, trustingTestCa()), QStringLiteral("end"));
     // ...11 are too many.
-    QCOMPARE(net::DownloadUrl(server.url("/r2"), 0, quick()), QString());
+    QCOMPARE(net::DownloadUrl(server.url("/r2"), 0, trustingTestCa()), QString());
+}
+
+// What each way of failing reports beside its empty text, and that every
+// one of them ends: a trickle of bytes and an endless stream are given up too.
+void DownloadUrlTest::failureReported_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(FailureRows().size()); ++i)
+        QTest::newRow(FailureRows()[size_t(i)].name) << i;
+}
+
+void DownloadUrlTest::failureReported()
+{
+    QFETCH(int, row);
+    const FailureRow &r = FailureRows()[size_t(row)];
+    TestServer https(TestServer::Mode::Https);
+    TestServer http;
+    QVERIFY(https.start() && http.start());
+    https.route("/page", r.response);
+    https.route("/to-http", Response::redirect(http.url("/page").toLatin1()));
+    http.route("/page", Response::ok("plain"));
+    net::DownloadOptions o = r.trustTestCa ? trustingTestCa() : quick();
+    o.slowTimeMs = 400;
+    o.totalTimeoutMs = 1500;
+    QElapsedTimer clock;
+    clock.start();
+    o.cancelled = [&clock, &r] { return r.cancelAfterMs > 0 && clock.elapsed() > r.cancelAfterMs; };
+    net::DownloadReport report;
+    QString url = r.url.isEmpty() ? https.url("/page") : r.url;
+    url.replace(QStringLiteral("%1"), QString::number(https.port()));
+    url.replace(QStringLiteral("%2"), QString::number(TestServer::closedPort()));
+    const QString text = net::DownloadUrl(url, 0, o, &report);
+    QVERIFY2(clock.elapsed() < 2500, QByteArray::number(clock.elapsed()).constData());
+    QCOMPARE(int(report.failure), int(r.failure));
+    QCOMPARE(text.isEmpty(), r.failure != net::Failure::None);
+    QCOMPARE(report.httpStatus, r.status);
+    QCOMPARE(report.host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(net::DescribeFailure(report).isEmpty(), r.failure == net::Failure::None);
+    QCOMPARE(http.requestCount(), 0);
+    if (r.failure == net::Failure::None)
+        QCOMPARE(report.reason, QStringLiteral("Service Unavailable"));
 }
 
 void DownloadUrlTest::closedPortGivesEmpty()
@@ -264,7 +351,7 @@ void DownloadUrlTest::handshakeTimeoutGivesEmpty()
     QVERIFY(server.start());
     net::DownloadOptions o = quick();
     o.connectTimeoutMs = 300;
-    o.stallTimeoutMs = 60000;
+    o.slowTimeMs = 60000;
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(net::DownloadUrl(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()), 0, o), QString());
@@ -535,7 +622,7 @@ void DownloadUrlTest::defaultYieldRunsPendingEvents()
     timer.start();
     // No event loop runs here: only the routine's own yields can deliver ticks.
     net::DownloadOptions o = quick();
-    o.stallTimeoutMs = 5000;
+    o.slowTimeMs = 5000;
     QCOMPARE(net::DownloadUrl(server.url("/late"), 0, o), QStringLiteral("late"));
     timer.stop();
     QVERIFY2(ticks >= 3, QByteArray::number(ticks).constData());
