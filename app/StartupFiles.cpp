@@ -34,17 +34,12 @@ void ApplySettingsLine(const QString &line, const QString &path, FormState &stat
 
 void ReadSettingsFile(const QString &path, FormState &state, bool &autoUpdate)
 {
-    QString line;
-    {
-        TextFileReader reader(path);
-        line = reader.ReadLine();
-    }
-    ApplySettingsLine(line, path, state, autoUpdate);
+    ApplySettingsLine(ReadFirstLine(path, kMaxSettingsLine), path, state, autoUpdate);
 }
 
 void LookupNextFullMoon(const QString &path, DateValue cutoff, FormState &state)
 {
-    TextFileReader reader(path);
+    TextFileReader reader(path, kMaxFullMoonTable);
     reader.ReadLine(); // the header says what the table is; no reader uses it
     int lineNumber = 1;
     while (!reader.AtEnd()) {

@@ -1,6 +1,7 @@
 #include "DateValue.h"
 
 #include "RuntimeError.h"
+#include "Text.h"
 
 #include <QRegularExpression>
 
@@ -256,6 +257,11 @@ QString FormatIsoDate(DateValue value)
 DateValue ParseDateText(const QString &text, const QLocale &locale)
 {
     const QString t = text.trimmed();
+    // No date form read here is anywhere near this long; a longer line is
+    // not tried, so its cost does not grow with its length.
+    constexpr qsizetype kLongestDate = 200;
+    if (t.size() > kLongestDate)
+        throw RuntimeError(QStringLiteral("Not a date: %1").arg(QuotedForMessage(text)));
     QTime time;
 
     // ISO: 2026-12-24 or 2026-12-24 01:28[:ss]
@@ -331,7 +337,7 @@ DateValue ParseDateText(const QString &text, const QLocale &locale)
             }
         }
     }
-    throw RuntimeError(QStringLiteral("Not a date: \"%1\"").arg(text));
+    throw RuntimeError(QStringLiteral("Not a date: %1").arg(QuotedForMessage(text)));
 }
 
 bool ParseClockTime(const QString &text, int *hour, int *minute)

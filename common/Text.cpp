@@ -50,6 +50,13 @@ QString TrimSpaces(const QString &text)
     return text.mid(first, last - first);
 }
 
+QString QuotedForMessage(const QString &text)
+{
+    constexpr qsizetype kShown = 60;
+    const QString shown = text.size() > kShown ? text.left(kShown) + QChar(0x2026) : text;
+    return u'"' + shown + u'"';
+}
+
 double LeadingNumber(const QString &text)
 {
     qsizetype i = 0;

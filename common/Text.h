@@ -27,6 +27,10 @@ QStringList SplitText(const QString &text, const QString &separator);
 // Removes leading and trailing spaces only; tabs and line breaks stay.
 QString TrimSpaces(const QString &text);
 
+// `text` in double quotes for a message, cut to its first 60 characters and
+// "…" when longer: a line from a file may be megabytes long.
+QString QuotedForMessage(const QString &text);
+
 // The number at the start of the text, 0 when there is none: leading spaces
 // and tabs skipped, an optional sign, digits, an optional decimal part and an
 // optional exponent; reading stops at the first character that cannot

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 void WriteBytes(const QString &path, const QByteArray &bytes)
@@ -28,7 +30,7 @@ QByteArray ReadBytes(const QString &path)
 // Every line the reader gives, in order, until it reports the end.
 QStringList ReadAllLines(const QString &path)
 {
-    TextFileReader reader(path);
+    TextFileReader reader(path, 1024 * 1024);
     QStringList lines;
     while (!reader.AtEnd())
         lines.append(reader.ReadLine());
@@ -55,10 +57,12 @@ private slots:
     void lineEnds_data();
     void lineEnds();
     void readingPastTheEnd();
-    void missingFiles();
+    void notAFile_data();
+    void notAFile();
+    void limits();
     void highBytesAndNul();
-    void writeAndReadBack();
-    void writeFailureNamesThePath();
+    void createAndReadBack();
+    void createFailureNamesThePath();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -107,14 +111,14 @@ void TextFileTest::readingPastTheEnd()
 {
     const QString empty = dir_->filePath(QStringLiteral("FullMoonTable.txt"));
     WriteBytes(empty, QByteArray());
-    TextFileReader reader(empty);
+    TextFileReader reader(empty, 100);
     QVERIFY(reader.AtEnd());
     QCOMPARE(DescriptionOf([&] { reader.ReadLine(); }),
              QStringLiteral("Input past end of file: ") + empty);
 
     const QString header = dir_->filePath(QStringLiteral("header.txt"));
     WriteBytes(header, QByteArray("Full moons\r\n"));
-    TextFileReader headerOnly(header);
+    TextFileReader headerOnly(header, 100);
     QCOMPARE(headerOnly.ReadLine(), QStringLiteral("Full moons"));
     QVERIFY(headerOnly.AtEnd());
     QCOMPARE(DescriptionOf([&] { headerOnly.ReadLine(); }),
@@ -123,19 +127,63 @@ void TextFileTest::readingPastTheEnd()
     QVERIFY_THROWS_EXCEPTION(RuntimeError, headerOnly.ReadLine());
 }
 
-void TextFileTest::missingFiles()
+void TextFileTest::notAFile_data()
 {
-    const QString missing = dir_->filePath(QStringLiteral("SkyvaneLatLong_Setup.txt"));
-    QCOMPARE(DescriptionOf([&] { TextFileReader reader(missing); }),
-             QStringLiteral("File not found: ") + missing);
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("missing") << int(PathKind::Missing) << QStringLiteral("File not found: %1");
+    QTest::newRow("directory") << int(PathKind::Directory)
+                               << QStringLiteral("Cannot read %1: it is a directory, not a text file");
+    QTest::newRow("named pipe") << int(PathKind::Fifo)
+                                << QStringLiteral("Cannot read %1: it is a named pipe (FIFO), not a text file");
+    QTest::newRow("link to nothing")
+        << int(PathKind::DanglingLink)
+        << QStringLiteral("Cannot read %1: it is a symbolic link that leads to no file, not a text file");
+}
 
-    const QString folder = dir_->filePath(QStringLiteral("a folder"));
-    QVERIFY(QDir().mkpath(folder));
-    QCOMPARE(DescriptionOf([&] { TextFileReader reader(folder); }),
-             QStringLiteral("File not found: ") + folder);
+// Whatever stands in a file's place is named, nothing waits on a pipe, and
+// creating the file never writes through a link or over anything.
+void TextFileTest::notAFile()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, description);
+    const QString path = dir_->filePath(QStringLiteral("SkyvaneLatLong_Setup.txt"));
+    const QString target = dir_->filePath(QStringLiteral("elsewhere.txt"));
+    if (kind == int(PathKind::Directory))
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == int(PathKind::Fifo))
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == int(PathKind::DanglingLink))
+        QVERIFY(QFile::link(target, path));
+    QCOMPARE(int(InspectPath(path)), kind);
+    QCOMPARE(DescriptionOf([&] { TextFileReader reader(path, 100); }), description.arg(path));
+    QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 100); }), description.arg(path));
+    if (kind == int(PathKind::Missing)) {
+        CreateTextFile(path, QStringLiteral("x"));
+        QCOMPARE(ReadBytes(path), QByteArray("x"));
+    } else {
+        QVERIFY(DescriptionOf([&] { CreateTextFile(path, QStringLiteral("x")); })
+                    .startsWith(QStringLiteral("Cannot create file: ") + path + QStringLiteral(" (")));
+    }
+    QVERIFY(!QFile::exists(target));
+}
 
-    QCOMPARE(DescriptionOf([] { TextFileReader reader{QString()}; }),
-             QStringLiteral("File not found: "));
+void TextFileTest::limits()
+{
+    const QString path = dir_->filePath(QStringLiteral("FullMoonTable.txt"));
+    WriteBytes(path, QByteArray(16, 'x') + "\r\nnext");
+    QCOMPARE(ReadFirstLine(path, 16), QString(16, u'x'));
+    QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 15); }),
+             QStringLiteral("Line too long: the first line of %1 is longer than 15 characters").arg(path));
+    TextFileReader whole(path, 22);
+    QCOMPARE(whole.ReadLine(), QString(16, u'x'));
+    QCOMPARE(DescriptionOf([&] { TextFileReader reader(path, 21); }),
+             QStringLiteral("File too large: %1 holds more than 21 bytes").arg(path));
+    QCOMPARE(DescriptionOf([&] { TextFileReader reader(path, 4 * 1024 * 1024 - 1); }), QStringLiteral("<no error>"));
+    WriteBytes(path, QByteArray("no line end"));
+    QCOMPARE(ReadFirstLine(path, 11), QStringLiteral("no line end"));
+    WriteBytes(path, QByteArray());
+    QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 11); }), QStringLiteral("Input past end of file: ") + path);
 }
 
 void TextFileTest::highBytesAndNul()
@@ -153,39 +201,31 @@ void TextFileTest::highBytesAndNul()
     QCOMPARE(lines.at(1), QStringLiteral("a") + QChar(0) + QStringLiteral("b\u20AC\u0081\u00FF\u00C2\u00B0"));
 }
 
-void TextFileTest::writeAndReadBack()
+void TextFileTest::createAndReadBack()
 {
     const QString path = dir_->filePath(QStringLiteral("SkyvaneLatLong_Setup.txt"));
     const QString content = QStringLiteral("35.9656,-114.836,tz=-8\r\n12\u00B0 \u20AC \u00E9 \u2603\r\n");
-    WriteTextFile(path, content);
+    CreateTextFile(path, content);
     QCOMPARE(ReadBytes(path), QByteArray("35.9656,-114.836,tz=-8\r\n12\xB0 \x80 \xE9 ?\r\n"));
     QCOMPARE(ReadAllLines(path),
              QStringList({"35.9656,-114.836,tz=-8", QStringLiteral("12\u00B0 \u20AC \u00E9 ?")}));
 
-    // Writing again replaces the whole file, leaving nothing of the longer old one.
-    WriteTextFile(path, QStringLiteral("x"));
-    QCOMPARE(ReadBytes(path), QByteArray("x"));
-    WriteTextFile(path, QString());
-    QCOMPARE(ReadBytes(path), QByteArray());
+    // A file that is there is never replaced.
+    QVERIFY(DescriptionOf([&] { CreateTextFile(path, QStringLiteral("x")); }).contains(path));
+    QCOMPARE(ReadBytes(path).size(), 35);
 }
 
-void TextFileTest::writeFailureNamesThePath()
+void TextFileTest::createFailureNamesThePath()
 {
     // A parent that is a regular file fails for every user, root included.
     const QString plain = dir_->filePath(QStringLiteral("plain"));
     WriteBytes(plain, QByteArray("keep"));
     const QString inside = plain + QStringLiteral("/SkyvaneLatLong_Setup.txt");
-    const QString description = DescriptionOf([&] { WriteTextFile(inside, QStringLiteral("x")); });
+    const QString description = DescriptionOf([&] { CreateTextFile(inside, QStringLiteral("x")); });
     QVERIFY2(description.contains(inside), qPrintable(description));
     QVERIFY2(description.size() > inside.size() + 20, qPrintable(description));
     QVERIFY(!description.endsWith(QLatin1Char('.')));
     QCOMPARE(ReadBytes(plain), QByteArray("keep"));
-
-    const QString folder = dir_->filePath(QStringLiteral("folder"));
-    QVERIFY(QDir().mkpath(folder));
-    const QString onFolder = DescriptionOf([&] { WriteTextFile(folder, QStringLiteral("x")); });
-    QVERIFY2(onFolder.contains(folder), qPrintable(onFolder));
-    QVERIFY(QFileInfo(folder).isDir());
 }
 
 QTEST_GUILESS_MAIN(TextFileTest)
