@@ -1,45 +1,16 @@
 #include "forecast/Forecast.h"
 
-#include "common/RuntimeError.h"
-
 #include <pugixml.hpp>
+
+#include <string>
 
 namespace {
 
-// Real forecasts nest a handful of levels; a reply nested deeper than this is
-// refused as a run-time error instead of exhausting the stack.
-constexpr int kMaxNesting = 4096;
-
-QString Flatten(const pugi::xml_node &element, int depth)
+pugi::xml_node ElementFrom(pugi::xml_node node)
 {
-    if (depth > kMaxNesting)
-        throw RuntimeError(QStringLiteral("Out of stack space: the reply nests elements more than %1 levels deep")
-                               .arg(kMaxNesting));
-
-    QString fields;
-    for (const pugi::xml_attribute &attribute : element.attributes())
-        fields += u'|' + QString::fromUtf8(attribute.value());
-
-    const pugi::xml_node first = element.first_child();
-    // An element without content flattens to nothing, even when it has
-    // attributes: the forecast's empty "nil" values rely on that.
-    if (!first)
-        return QString();
-
-    if (!first.next_sibling() && first.type() == pugi::node_pcdata) {
-        fields += u'|' + QString::fromUtf8(first.value());
-    } else {
-        // Only child elements count; stray text, comments, CDATA sections and
-        // processing instructions among them are not values.
-        for (const pugi::xml_node &child : element.children()) {
-            if (child.type() == pugi::node_element)
-                fields += u'|' + Flatten(child, depth + 1);
-        }
-    }
-
-    if (!fields.isEmpty())
-        fields.remove(0, 1);
-    return fields;
+    while (node && node.type() != pugi::node_element)
+        node = node.next_sibling();
+    return node;
 }
 
 } // namespace
@@ -50,7 +21,52 @@ QString ForecastQuery(const QString &origin, const QString &latitude, const QStr
         + QStringLiteral("&unit=0&lg=english&FcstType=dwml");
 }
 
+// The fields are written into one buffer in document order, walking the tree
+// by its parent and sibling links: each value is copied once, whatever the
+// nesting, and no stack grows with the depth.
 QString NodeText(const pugi::xml_node &element)
 {
-    return Flatten(element, 1);
+    std::string out;
+    bool first = true;   // the element being written has no field yet
+    const auto field = [&out, &first](const char *value) {
+        if (!first)
+            out += '|';
+        out += value;
+        first = false;
+    };
+    pugi::xml_node node = element;
+    for (;;) {
+        // An element without content gives nothing, even with attributes:
+        // the forecast's empty "nil" values rely on that.
+        pugi::xml_node child;
+        if (const pugi::xml_node content = node.first_child()) {
+            for (const pugi::xml_attribute &attribute : node.attributes())
+                field(attribute.value());
+            if (!content.next_sibling() && content.type() == pugi::node_pcdata)
+                field(content.value());
+            else
+                // Only child elements count; stray text, comments, CDATA
+                // sections and processing instructions among them are not values.
+                child = ElementFrom(content);
+        }
+        if (child) {
+            field("");
+            first = true;
+            node = child;
+            continue;
+        }
+        // `node` is complete: on to the next element after it, climbing up
+        // through the elements it completes.
+        for (;;) {
+            if (node == element)
+                return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+            if (const pugi::xml_node next = ElementFrom(node.next_sibling())) {
+                out += '|';
+                first = true;
+                node = next;
+                break;
+            }
+            node = node.parent();
+        }
+    }
 }

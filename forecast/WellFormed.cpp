@@ -90,18 +90,33 @@ bool StartsAt(std::u16string_view text, qsizetype at, std::u16string_view what)
     return text.substr(static_cast<size_t>(at), what.size()) == what;
 }
 
+// The end of a section closed by `closer` that starts with `opener` at `at`,
+// its characters checked on the way; -1 when it is not closed.
+qsizetype SectionEnd(std::u16string_view text, qsizetype at, std::u16string_view opener,
+                     std::u16string_view closer)
+{
+    const qsizetype from = at + static_cast<qsizetype>(opener.size());
+    const qsizetype end = Find(text, closer, from);
+    if (end < 0 || !CharactersLegal(text.substr(static_cast<size_t>(from), static_cast<size_t>(end - from))))
+        return -1;
+    return end + static_cast<qsizetype>(closer.size()) - 1;
+}
+
 // The end (">") of a document type declaration starting at `at`, stepping
-// over its internal subset and quoted literals.
+// over its internal subset, quoted literals, and the comments and processing
+// instructions the subset may hold (an apostrophe in a comment is no quote).
 qsizetype DoctypeEnd(std::u16string_view text, qsizetype at)
 {
     const qsizetype n = static_cast<qsizetype>(text.size());
     int brackets = 0;
     for (qsizetype i = at + 2; i < n; ++i) {
         const char16_t c = text[i];
-        if (c == u'"' || c == u'\'') {
+        if (brackets > 0 && StartsAt(text, i, u"<!--")) {
+            i = SectionEnd(text, i, u"<!--", u"-->");
+        } else if (brackets > 0 && StartsAt(text, i, u"<?")) {
+            i = SectionEnd(text, i, u"<?", u"?>");
+        } else if (c == u'"' || c == u'\'') {
             i = Find(text, std::u16string_view(&text[i], 1), i + 1);
-            if (i < 0)
-                return -1;
         } else if (c == u'[') {
             ++brackets;
         } else if (c == u']') {
@@ -109,6 +124,8 @@ qsizetype DoctypeEnd(std::u16string_view text, qsizetype at)
         } else if (c == u'>' && brackets <= 0) {
             return CharactersLegal(text.substr(static_cast<size_t>(at), static_cast<size_t>(i - at))) ? i : -1;
         }
+        if (i < 0)
+            return -1;
     }
     return -1;
 }
@@ -161,18 +178,6 @@ qsizetype NextStop(std::u16string_view text, qsizetype from)
     return from;
 }
 
-// The end of a section closed by `closer` that starts with `opener` at `at`,
-// its characters checked on the way; -1 when it is not closed.
-qsizetype SectionEnd(std::u16string_view text, qsizetype at, std::u16string_view opener,
-                     std::u16string_view closer)
-{
-    const qsizetype from = at + static_cast<qsizetype>(opener.size());
-    const qsizetype end = Find(text, closer, from);
-    if (end < 0 || !CharactersLegal(text.substr(static_cast<size_t>(from), static_cast<size_t>(end - from))))
-        return -1;
-    return end + static_cast<qsizetype>(closer.size()) - 1;
-}
-
 } // namespace
 
 bool WellFormedText(const QString &reply)
@@ -180,6 +185,8 @@ bool WellFormedText(const QString &reply)
     const std::u16string_view text(reinterpret_cast<const char16_t *>(reply.constData()),
                                    static_cast<size_t>(reply.size()));
     const qsizetype n = static_cast<qsizetype>(text.size());
+    int depth = 0;
+    qsizetype nodes = 0;
     for (qsizetype i = NextStop(text, 0); i < n; i = NextStop(text, i + 1)) {
         const char16_t c = text[i];
         if (c == u'&') {
@@ -190,6 +197,8 @@ bool WellFormedText(const QString &reply)
         } else if (c != u'<') {
             if (!LegalCharacter(c))
                 return false;
+        } else if (!StartsAt(text, i, u"</") && ++nodes > kMaxReplyNodes) {
+            return false;
         } else if (StartsAt(text, i, u"<!--")) {
             i = SectionEnd(text, i, u"<!--", u"-->");
         } else if (StartsAt(text, i, u"<![CDATA[")) {
@@ -208,7 +217,14 @@ bool WellFormedText(const QString &reply)
         } else if (StartsAt(text, i, u"<!")) {
             i = DoctypeEnd(text, i);
         } else {
+            const bool endTag = StartsAt(text, i, u"</");
             i = TagEnd(text, i);
+            if (i < 0)
+                return false;
+            if (endTag)
+                --depth;
+            else if (text[i - 1] != u'/' && ++depth > kMaxReplyNesting)
+                return false;
         }
         if (i < 0)
             return false;
