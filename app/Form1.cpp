@@ -6,7 +6,7 @@
 #include "common/Text.h"
 #include "common/TextFile.h"
 
-#include <QFileInfo>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,6 +20,29 @@ namespace {
 const QString kStartupFailureSuffix =
     QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
 const QString kStartupFailureTitle = QStringLiteral("Error loading ") + kSettingsFileName;
+
+// What the forecast refresh says when the reply holds no forecast: the
+// download's failure when there was one, the service's error status when it
+// answered with one, and otherwise that the place has no forecast.
+QString NoForecastText(const net::DownloadReport &report)
+{
+    if (report.failure != net::Failure::None)
+        return QStringLiteral("The forecast could not be downloaded: %1.").arg(net::DescribeFailure(report));
+    if (report.httpStatus >= 400) {
+        const QString status = QStringLiteral("HTTP %1 %2").arg(report.httpStatus).arg(report.reason).trimmed();
+        return QStringLiteral("The forecast service at %1 answered with an error: %2.").arg(report.host, status);
+    }
+    return kNoForecastMessage;
+}
+
+// A refresh is due when its count has reached its threshold, or when the
+// count is negative: the clock was set back behind the stored time (a
+// daylight-saving change, a corrected clock), and waiting for the old time
+// to come round again could take hours or days.
+bool Due(long long count, long long threshold)
+{
+    return count >= threshold || count < 0;
+}
 
 QString Degrees(const char *prefix)
 {
@@ -147,7 +170,7 @@ void Form1::RunHandler(const std::function<void()> &handler, bool deferIfBusy)
 
 void Form1::RunDeferredClicks()
 {
-    if (busy_ > 0 || deferred_.empty())
+    if (busy_ > 0 || deferred_.empty() || closed_)
         return;
     const auto next = deferred_.front();
     deferred_.erase(deferred_.begin());
@@ -206,13 +229,13 @@ void Form1::Timer1_Timer()
         [this] {
             const long long hours = HourBoundaries(state_.LastAlmanacTime, platform_.Now());
             const long long days = DayBoundaries(state_.LastAlmanacTime, platform_.Now());
-            if (hours >= 8 || days >= 1) {
+            if (Due(hours, 8) || Due(days, 1)) {
                 state_.LastAlmanacTime = platform_.Now();
                 RefreshAlmanac();
                 platform_.Pause(5000);
             }
             const long long minutes = MinuteBoundaries(state_.LastForecastTime, platform_.Now());
-            if (minutes >= 30) {
+            if (Due(minutes, 30)) {
                 state_.LastForecastTime = platform_.Now();
                 RefreshForecast();
             }
@@ -241,33 +264,47 @@ void Form1::Location_Click()
     RunHandler(
         [this] {
             const QString path = FilePath(kSettingsFileName);
-            if (!QFileInfo(path).isFile()) {
-                try {
-                    WriteTextFile(path, kDefaultSettingsContent);
-                } catch (const RuntimeError &error) {
-                    platform_.ShowMessage(this,
-                                          QStringLiteral("The settings file could not be "
-                                                         "created.\n%1")
-                                              .arg(error.description()),
-                                          QStringLiteral("Error creating ") + kSettingsFileName);
-                    return;
-                }
+            if (!PrepareSettingsFile(path))
+                return;
+            const QString noEditor = QStringLiteral("No text editor could be started for %1.\n"
+                                                    "Edit that file with any text editor, then close this message.")
+                                         .arg(path);
+            const QString updated = QStringLiteral("Your new location will be updated.");
+            bool editing = platform_.OpenInEditor(path);
+            if (editing && !platform_.ShowMessageWhileEditing(this, updated))
+                editing = false;   // the editor failed while the box was up
+            if (!editing) {
+                platform_.ShowMessage(this, noEditor, QString());
+                platform_.ShowMessage(this, updated, QString());
             }
-            if (!platform_.OpenInEditor(path)) {
-                platform_.ShowMessage(this,
-                                      QStringLiteral("No text editor could be started for %1.\n"
-                                                     "Edit that file with any text editor, "
-                                                     "then close this message.")
-                                          .arg(path),
-                                      QString());
-            }
-            platform_.ShowMessage(this, QStringLiteral("Your new location will be updated."),
-                                  QString());
             ClearColumns();
             lvwEmployees->clear();
             StartupSequence();
         },
         true);
+}
+
+bool Form1::PrepareSettingsFile(const QString &path)
+{
+    // Only a missing file is created, and never through a link or over a
+    // pipe; anything else that is not a file stops the command with its name.
+    const PathKind kind = InspectPath(path);
+    if (kind == PathKind::File)
+        return true;
+    if (kind != PathKind::Missing) {
+        platform_.ShowMessage(this,
+                              QStringLiteral("The settings file cannot be edited: %1 %2.").arg(path, PathKindText(kind)),
+                              QStringLiteral("Error opening ") + kSettingsFileName);
+        return false;
+    }
+    try {
+        CreateTextFile(path, kDefaultSettingsContent);
+    } catch (const RuntimeError &error) {
+        platform_.ShowMessage(this, QStringLiteral("The settings file could not be created.\n%1").arg(error.description()),
+                              QStringLiteral("Error creating ") + kSettingsFileName);
+        return false;
+    }
+    return true;
 }
 
 void Form1::RefreshAlmanac()
@@ -277,6 +314,10 @@ void Form1::RefreshAlmanac()
         const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
                                          state_.QueryExtra, platform_.Now());
         const QString reply = platform_.DownloadUrl(url, 0);
+        // Nothing fetched (offline, a failing host): the sun and moon of the
+        // last good refresh stay until the next one.
+        if (reply.isEmpty())
+            return;
         const AlmanacTexts texts = ScanAlmanacReply(reply);
         const AlmanacComposition composition = ComposeAlmanac(texts);
         state_.AlmanacText = composition.text;
@@ -310,10 +351,11 @@ void Form1::RefreshForecast()
     try {
         const QString url = ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude);
         const QString reply = platform_.DownloadUrl(url, 0);
+        const net::DownloadReport report = platform_.LastDownloadReport();
         const ForecastStages stages = ExtractForecastReply(reply);
         if (stages.outcome == ForecastOutcome::NoForecast) {
             busy.release();
-            platform_.ShowMessage(this, kNoForecastMessage, QString());
+            platform_.ShowMessage(this, NoForecastText(report), QString());
             return;
         }
         if (stages.outcome == ForecastOutcome::Extracted) {
@@ -344,6 +386,15 @@ void Form1::RefreshForecast()
     setWindowTitle(ForecastTitle(temperatureText, state_.AlmanacTitle));
     repaint();
     platform_.LetEventsRun();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // A handler may be waiting on the network or in the pause: it ends at
+    // once, shows nothing more, and the program ends with the window.
+    closed_ = true;
+    platform_.Quit();
+    QWidget::closeEvent(event);
 }
 
 void Form1::SetText1(const QString &text)

@@ -63,8 +63,14 @@ public:
     QTimer *Timer1;
     ImageList ImageList1;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QString FilePath(const QString &name);
+    // Creates the settings file when nothing is at `path`; false, after a
+    // message naming the path, when it cannot be edited.
+    bool PrepareSettingsFile(const QString &path);
     void StartupSequence();
     void ReportStartupFailure(const QString &description);
     void SetText1(const QString &text);
@@ -83,5 +89,6 @@ private:
     int iconIndex_ = 0;
     int columnCount_ = 0;
     int busy_ = 0;
+    bool closed_ = false;
     std::vector<std::function<void()>> deferred_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/DateValue.h"
+#include "net/DownloadUrl.h"
 
 #include <QString>
 
@@ -21,14 +22,22 @@ public:
     // Opens `path` in the desktop's text editor without waiting for it;
     // false when no editor could be started.
     virtual bool OpenInEditor(const QString &path) = 0;
-    // Blocks the handler for `milliseconds`; the window may repaint meanwhile,
-    // but no input is handled.
+    // A message box like ShowMessage (the program's own title) while the
+    // editor of the last OpenInEditor runs. Returns false, the box closed
+    // early, when that editor failed before the user closed the box.
+    virtual bool ShowMessageWhileEditing(QWidget *parent, const QString &text) = 0;
+    // Blocks the handler for `milliseconds`; the window keeps painting.
     virtual void Pause(int milliseconds) = 0;
     // The folder that holds the program and its two text files.
     virtual QString ProgramDirectory() = 0;
     // The whole body behind `url` as text, one character per byte; empty text
     // when nothing could be fetched.
     virtual QString DownloadUrl(const QString &url, int reload) = 0;
-    // Processes pending paint and other non-input events once.
+    // What became of the last DownloadUrl: why it gave nothing, the status.
+    virtual net::DownloadReport LastDownloadReport() = 0;
+    // Processes pending window events once.
     virtual void LetEventsRun() = 0;
+    // The window has closed: every wait (download, pause, editor answer) ends
+    // at once and no message box shows any more, so the program can end.
+    virtual void Quit() = 0;
 };

@@ -1,7 +1,5 @@
 #include "RealPlatform.h"
 
-#include "net/DownloadUrl.h"
-
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -16,8 +14,22 @@ namespace {
 
 // How long xdg-open may take to say whether it found an application.
 constexpr int kEditorAnswerMs = 1500;
+// How often a wait looks at the window's events.
+constexpr int kWaitStepMs = 20;
+
+QString ProgramTitle()
+{
+    return QStringLiteral("Selvorra");
+}
 
 } // namespace
+
+RealPlatform::RealPlatform(net::DownloadOptions download) : download_(std::move(download))
+{
+    // A wait that lets the window's events run also lets the user close the
+    // window; the fetch then ends at once instead of at its own bounds.
+    download_.cancelled = [this] { return quitting_; };
+}
 
 DateValue RealPlatform::Now()
 {
@@ -26,8 +38,9 @@ DateValue RealPlatform::Now()
 
 void RealPlatform::ShowMessage(QWidget *parent, const QString &text, const QString &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QStringLiteral("Selvorra") : title,
-                    text, QMessageBox::Ok, parent);
+    if (quitting_)
+        return;
+    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? ProgramTitle() : title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -41,42 +54,61 @@ bool RealPlatform::OpenInEditor(const QString &path)
     if (opener.isEmpty())
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 
+    const int run = ++editorRun_;
+    editorEnded_ = false;
+    editorFailed_ = false;
     // Not parented: when xdg-open waits for the editor (it does on desktops
-    // it does not know), the process object lives on until it ends.
+    // it does not know), the process object lives on until it ends. Its end
+    // is judged whenever it comes: a failure while the "new location" box is
+    // open closes that box, so the user learns that no editor came up.
     auto *process = new QProcess;
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [this, run, process](int exitCode, QProcess::ExitStatus status) {
+                         if (run == editorRun_) {
+                             editorEnded_ = true;
+                             editorFailed_ = status != QProcess::NormalExit || exitCode != 0;
+                             if (editorFailed_ && editingBox_)
+                                 editingBox_->reject();
+                         }
+                         process->deleteLater();
+                     });
     process->start(opener, {path});
     if (!process->waitForStarted()) {
         delete process;
         return false;
     }
-    // Its answer comes at once; an xdg-open still running after the wait is
-    // running the editor. The window keeps painting meanwhile.
+    // Its answer usually comes at once; the window keeps painting meanwhile.
     QDeadlineTimer deadline(kEditorAnswerMs);
-    while (process->state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        process->waitForFinished(20);
+    while (!editorEnded_ && !deadline.hasExpired() && !quitting_) {
+        QCoreApplication::processEvents();
+        QThread::msleep(kWaitStepMs);
     }
-    if (process->state() != QProcess::NotRunning) {
-        // Its end is noticed by the event loop, so this is still in time.
-        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return !editorFailed_;
+}
+
+bool RealPlatform::ShowMessageWhileEditing(QWidget *parent, const QString &text)
+{
+    if (quitting_)
         return true;
-    }
-    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
-    delete process;
-    return opened;
+    if (editorFailed_)
+        return false;
+    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, parent);
+    editingBox_ = &box;
+    box.exec();
+    editingBox_ = nullptr;
+    return !editorFailed_;
 }
 
 void RealPlatform::Pause(int milliseconds)
 {
-    // The handler waits, but the window keeps painting; input waits in the
-    // queue until the handler is done.
+    // The handler waits, but the window keeps painting and can be closed.
     QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(20, deadline.remainingTime())));
+    while (!deadline.hasExpired() && !quitting_) {
+        QCoreApplication::processEvents();
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(kWaitStepMs, deadline.remainingTime())));
     }
 }
 
@@ -87,10 +119,23 @@ QString RealPlatform::ProgramDirectory()
 
 QString RealPlatform::DownloadUrl(const QString &url, int reload)
 {
-    return net::DownloadUrl(url, reload);
+    lastReport_ = net::DownloadReport();
+    return net::DownloadUrl(url, reload, download_, &lastReport_);
+}
+
+net::DownloadReport RealPlatform::LastDownloadReport()
+{
+    return lastReport_;
 }
 
 void RealPlatform::LetEventsRun()
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents();
+}
+
+void RealPlatform::Quit()
+{
+    quitting_ = true;
+    if (editingBox_)
+        editingBox_->reject();
 }

@@ -61,9 +61,8 @@ bool Parse(int argc, char *argv[], Arguments &out)
 // message boxes written to stderr instead of waiting for a click.
 class BenchPlatform : public RealPlatform {
 public:
-    explicit BenchPlatform(const Arguments &arguments) : arguments_(arguments)
+    explicit BenchPlatform(const Arguments &arguments) : RealPlatform(TrustingCa(arguments.caFile)), arguments_(arguments)
     {
-        options_.extraCaFile = arguments.caFile;
     }
 
     void ShowMessage(QWidget *, const QString &text, const QString &) override
@@ -72,16 +71,18 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     QString ProgramDirectory() override { return arguments_.dir; }
-    QString DownloadUrl(const QString &url, int reload) override
-    {
-        return net::DownloadUrl(url, reload, options_);
-    }
 
     int messages = 0;
 
 private:
+    static net::DownloadOptions TrustingCa(const QString &caFile)
+    {
+        net::DownloadOptions options;
+        options.extraCaFile = caFile;
+        return options;
+    }
+
     const Arguments &arguments_;
-    net::DownloadOptions options_;
 };
 
 // This process's resident memory and its peak, in KiB, from the kernel.

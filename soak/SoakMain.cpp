@@ -8,7 +8,7 @@
 //
 // Exit codes: 0 passed, 1 failed, 2 usage, 77 the recorded replies are absent.
 #include "app/Form1.h"
-#include "app/Platform.h"
+#include "app/RealPlatform.h"
 #include "app/StartupFiles.h"
 #include "net/DownloadUrl.h"
 #include "support/TestServer.h"
@@ -73,12 +73,9 @@ long ResidentKib()
 }
 
 // The real downloads against the test CA; everything else stays quiet.
-class SoakPlatform : public Platform {
+class SoakPlatform : public RealPlatform {
 public:
-    explicit SoakPlatform(const QString &directory) : directory_(directory)
-    {
-        options_.extraCaFile = testsupport::TestServer::caFile();
-    }
+    explicit SoakPlatform(const QString &directory) : RealPlatform(TrustingTestCa()), directory_(directory) {}
 
     QStringList messages;
 
@@ -87,15 +84,16 @@ public:
     bool OpenInEditor(const QString &) override { return false; }
     void Pause(int) override {}
     QString ProgramDirectory() override { return directory_; }
-    QString DownloadUrl(const QString &url, int reload) override
-    {
-        return net::DownloadUrl(url, reload, options_);
-    }
-    void LetEventsRun() override { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 private:
+    static net::DownloadOptions TrustingTestCa()
+    {
+        net::DownloadOptions options;
+        options.extraCaFile = testsupport::TestServer::caFile();
+        return options;
+    }
+
     QString directory_;
-    net::DownloadOptions options_;
 };
 
 bool WriteFile(const QString &path, const QByteArray &bytes)

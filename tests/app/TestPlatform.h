@@ -11,7 +11,8 @@
 
 // The platform under the tests' control: a clock that only moves when told
 // (a pause moves it by its length), message boxes recorded instead of shown,
-// an editor that runs a callback, downloads answered by a callback, and a
+// an editor that runs a callback, downloads answered by a callback (the
+// report of the last one set by the test), and a
 // program directory in a fresh temporary folder.
 class TestPlatform : public Platform {
 public:
@@ -26,6 +27,9 @@ public:
     QStringList events;           // "download <url>", "pause <ms>", "message <text>", "editor <path>"
     QStringList editorOpened;
     bool editorStarts = true;
+    bool editorFailsLater = false;   // the editor fails while the "new location" box is up
+    bool quit = false;
+    net::DownloadReport report;      // what LastDownloadReport() gives
     std::function<void(const QString &path)> onEditor;   // e.g. rewrite the file
     std::function<void(const QString &text)> onMessage;  // e.g. click a button meanwhile
     std::function<QString(const QString &url)> onDownload;
@@ -41,6 +45,12 @@ public:
         events << QStringLiteral("message ") + text;
         if (onMessage)
             onMessage(text);
+    }
+
+    bool ShowMessageWhileEditing(QWidget *parent, const QString &text) override
+    {
+        ShowMessage(parent, text, QString());
+        return !editorFailsLater;
     }
 
     bool OpenInEditor(const QString &path) override
@@ -68,6 +78,14 @@ public:
         downloads << url;
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
         return onDownload ? onDownload(url) : QString();
+    }
+
+    net::DownloadReport LastDownloadReport() override { return report; }
+
+    void Quit() override
+    {
+        quit = true;
+        events << QStringLiteral("quit");
     }
 
     void LetEventsRun() override

@@ -1,11 +1,52 @@
-// The editor start of the running program, with a stand-in xdg-open first on
-// the PATH: what it answers decides whether the window reports a failure.
+// The running program's platform: the editor start, with a stand-in
+// xdg-open first on the PATH (what it answers, whenever it answers, decides
+// whether the window reports a failure), and the waits that closing the
+// window must end.
+#include "app/Form1.h"
 #include "app/RealPlatform.h"
+#include "app/StartupFiles.h"
+#include "support/TestServer.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+
+namespace {
+
+// The real platform with the test's folder and clock.
+class FolderPlatform : public RealPlatform {
+public:
+    QTemporaryDir dir;
+    DateValue now = MakeDate(2026, 12, 6, 10, 0, 0);
+    DateValue Now() override { return now; }
+    QString ProgramDirectory() override { return dir.path(); }
+};
+
+// A message box that should never have shown is closed after a while, so
+// the test fails instead of waiting for a click forever.
+class StrayBoxGuard {
+public:
+    explicit StrayBoxGuard(int ms)
+    {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                closedOne = true;
+                box->close();
+            }
+        });
+        timer_.start(ms);
+    }
+    bool closedOne = false;
+
+private:
+    QTimer timer_;
+};
+
+} // namespace
 
 class EditorStartTest : public QObject {
     Q_OBJECT
@@ -55,6 +96,67 @@ private slots:
         QVERIFY(!platform.OpenInEditor(path));
         StandIn("kill -9 $$");
         QVERIFY(!platform.OpenInEditor(path));
+    }
+
+    void editorFailingLaterIsReported()
+    {
+        // The opener fails only after its first answer time: the waiting
+        // message closes then, and says so.
+        RealPlatform platform;
+        StandIn("sleep 2; exit 3");
+        QVERIFY(platform.OpenInEditor(dir_.filePath("settings.txt")));
+        StrayBoxGuard guard(8000);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!platform.ShowMessageWhileEditing(nullptr, QStringLiteral("Your new location will be updated.")));
+        QVERIFY(!guard.closedOne);
+        QVERIFY(clock.elapsed() < 3000);
+    }
+
+    void closingEndsEveryWait_data()
+    {
+        QTest::addColumn<bool>("inPause");
+        QTest::newRow("while a download waits") << false;
+        QTest::newRow("in the pause between the refreshes") << true;
+    }
+
+    void closingEndsEveryWait()
+    {
+        QFETCH(bool, inPause);
+        // A host that answers nothing keeps a download waiting up to its
+        // bounds; one that answers at once leaves the pause as the wait.
+        testsupport::TestServer host;
+        testsupport::Response silent = testsupport::Response::ok("late");
+        silent.stall = testsupport::Response::Stall::BeforeHeaders;
+        host.route("/MapClick.php", silent);
+        host.route("/api/rstt/oneday", inPause ? testsupport::Response::ok("{}") : silent);
+        QVERIFY(host.start());
+        FolderPlatform platform;
+        QFile settings(platform.dir.filePath(kSettingsFileName));
+        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("1,2,3\r\n") > 0);
+        settings.close();
+        QFile table(platform.dir.filePath(kFullMoonFileName));
+        QVERIFY(table.open(QIODevice::WriteOnly) && table.write("Full moons\r\n") > 0);
+        table.close();
+
+        Form1 window(platform, {host.baseUrl(), host.baseUrl()});
+        StrayBoxGuard guard(8000);
+        QElapsedTimer clock;
+        if (inPause) {
+            // Never refreshed: the first tick runs both refreshes.
+            window.show();
+            QTimer::singleShot(300, &window, &QWidget::close);
+            clock.start();
+            window.Timer1_Timer();
+        } else {
+            QTimer::singleShot(300, &window, &QWidget::close);
+            clock.start();
+            window.Form_Load();
+        }
+        QVERIFY2(clock.elapsed() < 1300, QByteArray::number(clock.elapsed()).constData());
+        QVERIFY(!window.isVisible());
+        QVERIFY(!guard.closedOne);
+        QVERIFY(!window.Busy());
     }
 
     void editorRunningInsideCounts()

@@ -476,18 +476,29 @@ private slots:
         World w(kGoodSettings, kTable);
         w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
         w.form->Form_Load();
-        w.platform.events.clear();
         w.platform.downloads.clear();
-        // Two hours back: nothing is due until the counts reach their thresholds again.
+        // Two hours back (a corrected clock): both refreshes are due at once,
+        // and counting goes on from the new times.
         w.platform.now = MakeDate(2026, 12, 6, 8, 0, 0);
         w.form->Timer1_Timer();
-        w.platform.now = MakeDate(2026, 12, 6, 10, 29, 0);
+        QCOMPARE(w.platform.downloads.size(), 2);
+        QVERIFY(w.platform.downloads[0].contains("api/rstt/oneday"));
+        QVERIFY(w.platform.downloads[1].contains("MapClick"));
+        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 8, 0, 0));
+        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 8, 0, 5));
+        w.platform.now = MakeDate(2026, 12, 6, 8, 29, 0);
         w.form->Timer1_Timer();
-        QVERIFY(w.platform.events.isEmpty());
-        w.platform.now = MakeDate(2026, 12, 6, 10, 30, 0);
+        QCOMPARE(w.platform.downloads.size(), 2);
+        w.platform.now = MakeDate(2026, 12, 6, 8, 30, 0);
         w.form->Timer1_Timer();
-        QCOMPARE(w.platform.downloads.size(), 1);
-        QVERIFY(w.platform.downloads[0].contains("MapClick"));
+        QCOMPARE(w.platform.downloads.size(), 3);
+        QVERIFY(w.platform.downloads[2].contains("MapClick"));
+        // A minute back after that refresh: only the forecast's count is
+        // negative (the sun/moon count sees no hour start passed either way).
+        w.platform.now = MakeDate(2026, 12, 6, 8, 29, 30);
+        w.form->Timer1_Timer();
+        QCOMPARE(w.platform.downloads.size(), 4);
+        QVERIFY(w.platform.downloads[3].contains("MapClick"));
     }
 
     void updateRefreshesForecastOnly()

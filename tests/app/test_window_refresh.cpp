@@ -199,16 +199,25 @@ private slots:
         QCOMPARE(w.form->IconIndex(), 3);
         QCOMPARE(w.form->State().AlmanacText, text);
 
-        // A failed download composes the labels alone and shows the new moon.
+        // A failed download (offline after a sleep) keeps the texts and icon
+        // of the last good refresh; the forecast after the pause shows them.
         w.almanacReply = QString();
         w.platform.now = MakeDate(2026, 12, 7, 2, 0, 0);
+        w.form->Timer1_Timer();
+        QCOMPARE(w.form->IconIndex(), 3);
+        QCOMPARE(w.form->State().AlmanacText, text);
+        QVERIFY(w.form->Text1Text().startsWith(text));
+
+        // A reply that arrives but holds nothing usable is still taken: the
+        // labels alone and the new moon.
+        w.almanacReply = QStringLiteral("{\"error\": \"no data\"}");
+        w.tomorrowReply = w.almanacReply;   // today is 7 December now
+        w.platform.now = MakeDate(2026, 12, 7, 10, 0, 0);
         w.form->Timer1_Timer();
         QCOMPARE(w.form->IconIndex(), 1);
         QCOMPARE(w.form->State().AlmanacText,
                  QStringLiteral("Sunrise: \r\nSunset: \r\nMoonrise: \r\nMoonset: \r\n  visible\r\n"));
         QCOMPARE(w.form->State().AlmanacTitle, QStringLiteral(" Moon   Sunrise:   Sunset: "));
-        // The forecast came after the pause and shows the new texts.
-        QVERIFY(w.form->Text1Text().startsWith("Sunrise: \r\nSunset: \r\n"));
     }
 
     void autoOffRow()

@@ -68,13 +68,15 @@ public:
         options.extraCaFile = testsupport::TestServer::caFile();
         options.connectTimeoutMs = 1500;
         options.slowTimeMs = 1000;
+        options.cancelled = [this] { return quit; };
     }
 
     QString DownloadUrl(const QString &url, int reload) override
     {
         downloads << url;
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
-        return net::DownloadUrl(url, reload, options);
+        report = net::DownloadReport();
+        return net::DownloadUrl(url, reload, options, &report);
     }
 };
 
@@ -84,7 +86,7 @@ inline std::map<QString, QByteArray> Snapshot(const QString &folder)
 {
     std::map<QString, QByteArray> files;
     const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo &info : entries) {
         QByteArray sum = info.isDir() ? QByteArray("dir") : QByteArray::number(info.size());
         if (info.isFile())
@@ -99,6 +101,9 @@ struct World {
     E2EPlatform platform;
     testsupport::TestServer forecastHost{testsupport::TestServer::Mode::Https};
     testsupport::TestServer almanacHost{testsupport::TestServer::Mode::Https};
+    // Started only by the worlds that need them.
+    testsupport::TestServer plainHost{testsupport::TestServer::Mode::Http};
+    testsupport::TestServer untrustedHost{testsupport::TestServer::Mode::HttpsUntrusted};
     ServiceOrigins origins;
     std::unique_ptr<Form1> form;
 

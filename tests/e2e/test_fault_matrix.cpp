@@ -7,10 +7,13 @@
 #include "E2EExpected.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 
 #include <functional>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace e2e;
 using testsupport::Response;
@@ -55,13 +58,24 @@ void CheckHealthyWindow(World &w, const QStringList &times = {"10:00 AM", "10:00
                 kReykjavikTitle, 4);
 }
 
-// The forecast refresh ended at the "no forecast" message: the sun and moon
+// The message of a forecast download that failed for `cause`.
+QString DownloadFailed(const char *cause)
+{
+    return QStringLiteral("The forecast could not be downloaded: %1.").arg(QString::fromLatin1(cause));
+}
+
+QString ServiceError(const char *status)
+{
+    return QStringLiteral("The forecast service at 127.0.0.1 answered with an error: %1.").arg(QString::fromLatin1(status));
+}
+
+// The forecast refresh ended at its message box (`message`): the sun and moon
 // were taken, the list has its columns but no rows, and nothing else of the
 // window changed (the title is still the one the window opened with).
-void CheckNoForecast(World &w)
+void CheckNoForecast(World &w, const QString &message)
 {
     QCOMPARE(w.platform.messages.size(), size_t(1));
-    QCOMPARE(w.platform.messages[0].text, kNoForecast);
+    QCOMPARE(w.platform.messages[0].text, message);
     QCOMPARE(w.platform.messages[0].title, QString());
     QCOMPARE(w.form->Label1->text(), QString());
     QCOMPARE(w.form->Text1Text(), QString());
@@ -84,6 +98,51 @@ void CheckNotLoaded(World &w)
     QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
     QVERIFY(IconShows(*w.form, 4));
     QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
+}
+
+// The sun/moon service could not be reached at the start: there is nothing
+// to keep yet, so the sun/moon texts are empty and the sun is the icon.
+void CheckNoAlmanacYet(World &w)
+{
+    QVERIFY(w.platform.messages.empty());
+    CheckWindow(*w.form, "60", QString(), kLaMesaConditions, kLaMesaRows, kFullMoon, "", {"10:00 AM", "10:00 AM"},
+                QString(), 0);
+}
+
+// A start-up stopped by a bad settings file: one message, no refresh, no
+// columns, the window as it opened.
+void CheckSettingsFailure(World &w, const QString &description)
+{
+    QCOMPARE(w.platform.messages.size(), size_t(1));
+    QCOMPARE(w.platform.messages[0].text, description + kSuffix);
+    QCOMPARE(w.forecastHost.requestCount() + w.almanacHost.requestCount(), 0);
+    QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+    QCOMPARE(w.form->windowTitle(), kStartTitle);
+}
+
+// The Location command refused a settings path that is not a file: one
+// message naming it, no editor, no new start, the window as it was.
+void CheckLocationRefused(World &w, const char *what)
+{
+    QCOMPARE(w.platform.messages.size(), size_t(1));
+    QCOMPARE(w.platform.messages[0].text,
+             QStringLiteral("The settings file cannot be edited: %1 %2.").arg(w.SettingsPath(), QString::fromLatin1(what)));
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Error opening SkyvaneLatLong_Setup.txt"));
+    QVERIFY(w.platform.editorOpened.isEmpty());
+    QCOMPARE(w.forecastHost.requestCount(), 1);
+    CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM",
+                {"10:00 AM", "10:00 AM"}, kReykjavikTitle, 4);
+    QVERIFY(!QFile::exists(w.Dir() + QStringLiteral("/elsewhere.txt")));
+}
+
+// La Mesa's reply with `inner` nested `levels` deep, text at every level, at
+// the end of its forecast data: not a value the scans take.
+QByteArray LaMesaNested(int levels)
+{
+    QByteArray reply = LaMesa();
+    const qsizetype at = reply.indexOf("</parameters>\n</data>");
+    reply.insert(at, QByteArray("<n>t").repeated(levels) + "x" + QByteArray("</n>").repeated(levels));
+    return reply;
 }
 
 // The sun/moon service gave nothing usable today nor tomorrow: the texts are
@@ -154,7 +213,7 @@ std::vector<Row> Rows()
     rows.push_back({"forecast host refuses connections",
                     [](World &w) { w.origins.forecast = World::RefusingOrigin(); }, {},
                     [](World &w) {
-                        CheckNoForecast(w);
+                        CheckNoForecast(w, DownloadFailed("127.0.0.1 refused the connection"));
                         QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
                     }});
     rows.push_back({"forecast host answers 500 with an HTML page",
@@ -165,9 +224,16 @@ std::vector<Row> Rows()
                     },
                     {},
                     [](World &w) {
-                        CheckNoForecast(w);
+                        CheckNoForecast(w, ServiceError("HTTP 500 Internal Server Error"));
                         QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
                     }});
+    // A reply that arrives whole but holds no forecast: the place has none.
+    rows.push_back({"forecast host answers a place outside its area",
+                    [](World &w) {
+                        w.ServeForecast(Response::ok("<?xml version=\"1.0\"?><error><h2>Point is outside the forecast "
+                                                     "area</h2></error>", "text/xml"));
+                    },
+                    {}, [](World &w) { CheckNoForecast(w, kNoForecast); }});
     // The first piece holds "Daily Minimum": a partial body must not count.
     rows.push_back({"forecast host stalls in the middle of the body",
                     [](World &w) {
@@ -176,14 +242,44 @@ std::vector<Row> Rows()
                         r.stall = Response::Stall::MidBody;
                         w.ServeForecast(r);
                     },
-                    {}, CheckNoForecast});
+                    {}, [](World &w) { CheckNoForecast(w, DownloadFailed("the transfer from 127.0.0.1 stalled")); }});
+    // A byte now and then never lets the transfer look stalled; its speed does.
+    rows.push_back({"forecast host sends a byte at a time, slowly",
+                    [](World &w) {
+                        Response r = Response::ok(LaMesa(), "text/xml");
+                        r.pieces = QList<int>(40, 1);
+                        r.pieceDelayMs = 100;
+                        w.ServeForecast(r);
+                    },
+                    {}, [](World &w) { CheckNoForecast(w, DownloadFailed("the transfer from 127.0.0.1 stalled")); }});
     rows.push_back({"forecast host stalls before answering",
                     [](World &w) {
                         Response r = Response::ok(LaMesa(), "text/xml");
                         r.stall = Response::Stall::BeforeHeaders;
                         w.ServeForecast(r);
                     },
-                    {}, CheckNoForecast});
+                    {}, [](World &w) { CheckNoForecast(w, DownloadFailed("the transfer from 127.0.0.1 stalled")); }});
+    rows.push_back({"forecast host with a certificate nobody vouches for",
+                    [](World &w) {
+                        QVERIFY(w.untrustedHost.start());
+                        w.origins.forecast = w.untrustedHost.baseUrl();
+                    },
+                    {},
+                    [](World &w) {
+                        CheckNoForecast(w, DownloadFailed("the certificate of 127.0.0.1 could not be verified"));
+                        QCOMPARE(w.untrustedHost.requestCount(), 0);
+                    }});
+    rows.push_back({"forecast host redirects to plain http",
+                    [](World &w) {
+                        QVERIFY(w.plainHost.start());
+                        w.plainHost.route("/MapClick.php", Response::ok(LaMesa(), "text/xml"));
+                        w.ServeForecast(Response::redirect(w.plainHost.url("/MapClick.php").toLatin1()));
+                    },
+                    {},
+                    [](World &w) {
+                        CheckNoForecast(w, DownloadFailed("127.0.0.1 redirected to an address that is not https"));
+                        QCOMPARE(w.plainHost.requestCount(), 0);
+                    }});
     rows.push_back({"truncated DWML reply, sent as complete",
                     [](World &w) { w.ServeForecast(LaMesa().left(6000)); }, {}, CheckNotLoaded});
     rows.push_back({"truncated DWML reply, connection closed before the announced length",
@@ -195,7 +291,11 @@ std::vector<Row> Rows()
                         r.headers.append({"Content-Length", QByteArray::number(whole.size())});
                         w.ServeForecast(r);
                     },
-                    {}, CheckNoForecast});
+                    {},
+                    [](World &w) {
+                        CheckNoForecast(w, DownloadFailed("the connection to 127.0.0.1 broke off before the reply "
+                                                          "was complete"));
+                    }});
     rows.push_back({"DWML reply with a bare ampersand in a place name",
                     [](World &w) {
                         QByteArray reply = LaMesa();
@@ -205,6 +305,20 @@ std::vector<Row> Rows()
                         w.ServeForecast(reply);
                     },
                     {}, CheckNotLoaded});
+    // The apostrophe in the comment must not hide the bare "&" after it.
+    rows.push_back({"DWML reply with an apostrophe in a comment of its DOCTYPE, then a bare ampersand",
+                    [](World &w) {
+                        QByteArray reply = LaMesa();
+                        reply.replace("<dwml", "<!DOCTYPE dwml [<!-- it's ours -->]>\n<dwml");
+                        reply.replace("<area-description>3 Miles", "<area-description>A & B's<!-- ]> --> 3 Miles");
+                        w.ServeForecast(reply);
+                    },
+                    {}, CheckNotLoaded});
+    rows.push_back({"DWML reply nested 4000 levels deep in its forecast data",
+                    [](World &w) { w.ServeForecast(LaMesaNested(4000)); }, {},
+                    [](World &w) { CheckHealthyWindow(w); }});
+    rows.push_back({"DWML reply nested past any forecast's depth",
+                    [](World &w) { w.ServeForecast(LaMesaNested(100000)); }, {}, CheckNotLoaded});
     rows.push_back({"non-XML reply containing Daily Minimum",
                     [](World &w) {
                         w.ServeForecast(Response::ok("Daily Minimum and Daily Maximum temperatures are not "
@@ -213,7 +327,7 @@ std::vector<Row> Rows()
                     {}, CheckNotLoaded});
     rows.push_back({"20 MiB body with its length announced",
                     [](World &w) { w.ServeForecast(Response::ok(HugeReply(), "text/xml")); }, {},
-                    CheckNoForecast});
+                    [](World &w) { CheckNoForecast(w, DownloadFailed("the reply from 127.0.0.1 was too large")); }});
     rows.push_back({"20 MiB body ending at the close of the connection",
                     [](World &w) {
                         Response r = Response::ok(HugeReply(), "text/xml");
@@ -221,11 +335,39 @@ std::vector<Row> Rows()
                         r.pieces = {1024 * 1024, 1024 * 1024, 1024 * 1024};
                         w.ServeForecast(r);
                     },
-                    {}, CheckNoForecast});
+                    {}, [](World &w) { CheckNoForecast(w, DownloadFailed("the reply from 127.0.0.1 was too large")); }});
 
     // --- the sun/moon host ---
     rows.push_back({"sun/moon host refuses connections",
-                    [](World &w) { w.origins.almanac = World::RefusingOrigin(); }, {}, CheckEmptyAlmanac});
+                    [](World &w) { w.origins.almanac = World::RefusingOrigin(); }, {}, CheckNoAlmanacYet});
+    // A laptop that wakes before its network: what the window showed stays.
+    rows.push_back({"sun/moon host gone at the 18:00 tick",
+                    {},
+                    [](World &w) {
+                        w.almanacHost.stop();
+                        w.platform.now = MakeDate(2026, 12, 6, 18, 0, 0);
+                        w.form->Timer1_Timer();
+                    },
+                    [](World &w) {
+                        QCOMPARE(w.forecastHost.requestCount(), 2);
+                        CheckHealthyWindow(w, {"06:00 PM", "06:00 PM"});
+                    }});
+    // A clock set back two hours: both refreshes are due at once, and the
+    // counts go on from there.
+    rows.push_back({"clock set back two hours",
+                    {},
+                    [](World &w) {
+                        w.platform.now = MakeDate(2026, 12, 6, 8, 0, 0);
+                        w.form->Timer1_Timer();
+                        w.platform.now = MakeDate(2026, 12, 6, 8, 1, 0);
+                        w.form->Timer1_Timer();
+                    },
+                    [](World &w) {
+                        QCOMPARE(World::Targets(w.almanacHost),
+                                 (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow, kAlmanacToday, kAlmanacTomorrow}));
+                        QCOMPARE(World::Targets(w.forecastHost), (QList<QByteArray>{kForecast, kForecast}));
+                        CheckHealthyWindow(w, {"08:00 AM", "08:00 AM"});
+                    }});
     rows.push_back({"sun/moon host sends an HTML page",
                     [](World &w) {
                         const QByteArray page = "<html><head><title>Service Unavailable</title></head><body>"
@@ -285,7 +427,7 @@ std::vector<Row> Rows()
                         QCOMPARE(World::Targets(w.almanacHost),
                                  QList<QByteArray>{"/api/rstt/oneday?date=2026-12-06%20&coords=north,%20west"
                                                    "&auto%20update=true%20&dst=true"});
-                        CheckNoForecast(w);
+                        CheckNoForecast(w, ServiceError("HTTP 400 Bad Request"));
                         QCOMPARE(w.form->State().AlmanacText, kEmptyAlmanacText);
                         QVERIFY(IconShows(*w.form, 1));
                     }});
@@ -303,10 +445,11 @@ std::vector<Row> Rows()
                         CheckHealthyWindow(w);
                         QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
                     }});
-    rows.push_back({"settings line of 1 MiB, the switch field long",
+    // The longest first line that is read: its switch field still counts.
+    rows.push_back({"settings line of 64 KiB, the switch field long",
                     [](World &w) {
-                        w.WriteSettings("35.9656,-114.836, auto update=true," + QByteArray(1024 * 1024, 'x')
-                                        + "FALSE\r\n");
+                        const QByteArray head = "35.9656,-114.836, auto update=true,";
+                        w.WriteSettings(head + QByteArray(64 * 1024 - head.size() - 5, 'x') + "FALSE\r\n");
                     },
                     {},
                     [](World &w) {
@@ -315,17 +458,26 @@ std::vector<Row> Rows()
                                     " 11:29 AM", {"(auto off)"}, kReykjavikTitle, 4);
                         QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow}));
                     }});
-    // Queries of more than a MiB: the hosts drop them unanswered.
     rows.push_back({"settings line of 1 MiB, the latitude long",
                     [](World &w) {
                         w.WriteSettings("35.9656" + QByteArray(1024 * 1024, '0') + ",-114.836, auto update=true\r\n");
                     },
                     {},
                     [](World &w) {
-                        QCOMPARE(w.form->State().Latitude.size(), 7 + 1024 * 1024);
-                        CheckNoForecast(w);
-                        QCOMPARE(w.form->State().AlmanacText, kEmptyAlmanacText);
-                        QVERIFY(IconShows(*w.form, 1));
+                        CheckSettingsFailure(w, QStringLiteral("Line too long: the first line of %1 is longer than "
+                                                               "65536 characters").arg(w.SettingsPath()));
+                        QCOMPARE(w.form->State().Latitude, QString());
+                    }});
+    // A gigabyte without a line end (a sparse file: no disk is used).
+    rows.push_back({"settings file of 1 GiB",
+                    [](World &w) {
+                        w.WriteSettings(QByteArray());
+                        QVERIFY(QFile::resize(w.SettingsPath(), 1024LL * 1024 * 1024));
+                    },
+                    {},
+                    [](World &w) {
+                        CheckSettingsFailure(w, QStringLiteral("Line too long: the first line of %1 is longer than "
+                                                               "65536 characters").arg(w.SettingsPath()));
                     }});
     // Every byte from 0x80 up reaches the host as itself, percent-encoded.
     rows.push_back({"settings with bytes from 0x80 up",
@@ -376,6 +528,25 @@ std::vector<Row> Rows()
                     [](World &w) {
                         CheckTableFailure(w, QStringLiteral("Not a date: \"soon\" in line 3 of ") + w.TablePath());
                     }});
+    // A long line of words is refused at once, and its message stays short.
+    rows.push_back({"full-moon table with a 1 MiB line of words before the next full moon",
+                    [](World &w) {
+                        w.WriteTable("Full moons\r\n2026-11-24 06:53\r\n" + QByteArray("Dec 23 ").repeated(150000)
+                                     + "\r\n2026-12-23 17:28\r\n");
+                    },
+                    {},
+                    [](World &w) {
+                        const QString quoted = QStringLiteral("Dec 23 ").repeated(9).left(60) + QChar(0x2026);
+                        CheckTableFailure(w, QStringLiteral("Not a date: \"%1\" in line 3 of %2").arg(quoted, w.TablePath()));
+                    }});
+    rows.push_back({"full-moon table over 4 MiB",
+                    [](World &w) {
+                        w.WriteTable("Full moons\r\n" + QByteArray("2026-12-23 17:28\r\n").repeated(250000));
+                    },
+                    {},
+                    [](World &w) {
+                        CheckTableFailure(w, QStringLiteral("File too large: %1 holds more than 4 MiB").arg(w.TablePath()));
+                    }});
     // Every line is read: the next full moon is the last one.
     rows.push_back({"full-moon table of 100000 lines",
                     [](World &w) {
@@ -409,17 +580,65 @@ std::vector<Row> Rows()
                     },
                     [](World &w) {
                         QCOMPARE(ReadBytes(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
+                        const QString refused = DownloadFailed("127.0.0.1 refused the connection");
                         QCOMPARE(w.platform.messages.size(), size_t(4));
-                        QCOMPARE(w.platform.messages[0].text, kNoForecast);
+                        QCOMPARE(w.platform.messages[0].text, refused);
                         QVERIFY(w.platform.messages[1].text.startsWith(
                             QStringLiteral("No text editor could be started for ") + w.SettingsPath()));
                         QCOMPARE(w.platform.messages[2].text, QStringLiteral("Your new location will be updated."));
-                        QCOMPARE(w.platform.messages[3].text, kNoForecast);
+                        QCOMPARE(w.platform.messages[3].text, refused);
                         QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacToday}));
                         QCOMPARE(ColumnHeaders(w.form->lvwEmployees), kHeaders);
                         QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
                         QCOMPARE(w.form->windowTitle(), kStartTitle);
                     },
+                    true});
+    // The editor comes up and then fails while the message waits: the user
+    // is told, and the place is taken up as saved.
+    rows.push_back({"Location: the editor fails while its message is up",
+                    [](World &w) { w.platform.editorFailsLater = true; },
+                    [](World &w) {
+                        w.platform.now = MakeDate(2026, 12, 6, 10, 5, 0);
+                        w.form->Location_Click();
+                    },
+                    [](World &w) {
+                        const QString updated = QStringLiteral("Your new location will be updated.");
+                        QCOMPARE(w.platform.messages.size(), size_t(3));
+                        QCOMPARE(w.platform.messages[0].text, updated);
+                        QVERIFY(w.platform.messages[1].text.startsWith(
+                            QStringLiteral("No text editor could be started for ") + w.SettingsPath()));
+                        QCOMPARE(w.platform.messages[2].text, updated);
+                        CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon,
+                                    " 11:29 AM", {"10:05 AM", "10:05 AM"}, kReykjavikTitle, 4);
+                    }});
+    // Nothing but a missing file is created, never through a link, and
+    // nothing waits on a pipe.
+    rows.push_back({"Location: the settings path is a named pipe",
+                    {},
+                    [](World &w) {
+                        QVERIFY(QFile::remove(w.SettingsPath()));
+                        QCOMPARE(mkfifo(QFile::encodeName(w.SettingsPath()).constData(), 0600), 0);
+                        w.form->Location_Click();
+                    },
+                    [](World &w) { CheckLocationRefused(w, "is a named pipe (FIFO)"); },
+                    true});
+    rows.push_back({"Location: the settings path is a link to a missing file",
+                    {},
+                    [](World &w) {
+                        QVERIFY(QFile::remove(w.SettingsPath()));
+                        QVERIFY(QFile::link(w.Dir() + QStringLiteral("/elsewhere.txt"), w.SettingsPath()));
+                        w.form->Location_Click();
+                    },
+                    [](World &w) { CheckLocationRefused(w, "is a symbolic link that leads to no file"); },
+                    true});
+    rows.push_back({"Location: the settings path is a directory",
+                    {},
+                    [](World &w) {
+                        QVERIFY(QFile::remove(w.SettingsPath()));
+                        QVERIFY(QDir().mkdir(w.SettingsPath()));
+                        w.form->Location_Click();
+                    },
+                    [](World &w) { CheckLocationRefused(w, "is a directory"); },
                     true});
     return rows;
 }
