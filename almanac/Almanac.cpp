@@ -3,7 +3,7 @@
 #include "common/RuntimeError.h"
 #include "common/Text.h"
 
-#include <QStringList>
+#include <QStringView>
 
 // The sun/moon reply is read by plain text search, never as JSON: quotation
 // marks are removed, the text is cut at every comma, and each piece is tested
@@ -14,30 +14,41 @@ namespace {
 
 const QString kDatePlaceholder = QStringLiteral("YYYY-MM-DD");
 
-// The reply's pieces, quotation marks removed. An empty reply gives none.
-QStringList ReplyPieces(const QString &reply)
+// Calls `examine(piece, isLast)` for pieces 1 to the last of the reply, its
+// quotation marks removed, in order, until it returns false. The pieces are
+// views into one copy of the reply, so a flood of commas costs no list.
+template <typename Examine>
+void ForEachPiece(const QString &reply, Examine examine)
 {
     QString text = reply;
     text.remove(QLatin1Char('"'));
-    return SplitText(text, QStringLiteral(","));
+    const QStringView all(text);
+    qsizetype start = all.indexOf(u',');   // piece 0 ends here; it is never examined
+    while (start >= 0) {
+        ++start;
+        const qsizetype end = all.indexOf(u',', start);
+        const bool last = end < 0;
+        if (!examine(all.mid(start, (last ? all.size() : end) - start), last))
+            return;
+        start = end;
+    }
 }
 
 // The value of a piece: everything after its first ":" and the one character
 // (the space) that follows it, line breaks and closing brackets included.
 // A piece without ":" gives the piece from its second character on.
-QString PieceValue(const QString &piece)
+QStringView PieceValue(QStringView piece)
 {
-    const int colon = InStr(piece, QStringLiteral(":"));
-    return piece.mid(colon + 1);
+    return piece.mid(piece.indexOf(u':') + 2);
 }
 
 // The value up to its first space. Where the value holds no space (a value
 // that a comma follows directly, as the closest phase's time does) the whole
 // value is the text; for a time at the very end see TimeTextOf.
-QString UpToFirstSpace(const QString &value)
+QStringView UpToFirstSpace(QStringView value)
 {
-    const int space = InStr(value, QStringLiteral(" "));
-    return space == 0 ? value : value.left(space - 1);
+    const qsizetype space = value.indexOf(u' ');
+    return space < 0 ? value : value.left(space);
 }
 
 // The time text of a piece that holds "time:". A value without a space is
@@ -45,14 +56,13 @@ QString UpToFirstSpace(const QString &value)
 // does), but not in the reply's last piece: a reply that ends right after a
 // time value was cut short, so the scan fails and the caller keeps what it
 // had rather than showing the times of half a reply.
-QString TimeTextOf(const QString &piece, bool lastPiece)
+QString TimeTextOf(QStringView piece, bool lastPiece)
 {
-    const QString value = PieceValue(piece);
-    if (lastPiece && InStr(value, QStringLiteral(" ")) == 0)
-        throw RuntimeError(
-            QStringLiteral("Sun/moon reply ends right after the time \"%1\": the reply was cut short")
-                .arg(value.trimmed()));
-    return UpToFirstSpace(value);
+    const QStringView value = PieceValue(piece);
+    if (lastPiece && !value.contains(u' '))
+        throw RuntimeError(QStringLiteral("Sun/moon reply ends right after the time %1: the reply was cut short")
+                               .arg(QuotedForMessage(value.trimmed().toString())));
+    return UpToFirstSpace(value).toString();
 }
 
 // A cut time text read as a 24-hour hh:mm and formatted " h:mm AMPM".
@@ -62,9 +72,8 @@ QString TakeTime(const QString &timeText, const QLocale &locale)
     int minute = 0;
     if (!ParseClockTime(timeText, &hour, &minute))
         throw RuntimeError(
-            QStringLiteral("Sun/moon reply: the time \"%1\" of a rise or set entry is not a "
-                           "24-hour hh:mm time")
-                .arg(timeText.trimmed()));
+            QStringLiteral("Sun/moon reply: the time %1 of a rise or set entry is not a 24-hour hh:mm time")
+                .arg(QuotedForMessage(timeText.trimmed())));
     return FormatShortTime(hour, minute, locale);
 }
 
@@ -89,36 +98,34 @@ AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale)
     bool inSunData = false;
     QString timeText;
 
-    const QStringList pieces = ReplyPieces(reply);
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        const QString &piece = pieces.at(i);
+    ForEachPiece(reply, [&](QStringView piece, bool last) {
         bool timeInPiece = false;
 
-        if (Contains(piece, QStringLiteral("curphase"))) {
-            QString word = UpToFirstSpace(PieceValue(piece));
+        if (piece.contains(u"curphase")) {
+            QString word = UpToFirstSpace(PieceValue(piece)).toString();
             // A waxing phase then reads "WAXing", the one word the picture
             // choice treats as waxing.
             word.replace(QStringLiteral("ax"), QStringLiteral("AX"), Qt::CaseSensitive);
             texts.phaseWord = word;
         }
-        if (Contains(piece, QStringLiteral("fracil")))
-            texts.illuminationText = UpToFirstSpace(PieceValue(piece));
-        if (Contains(piece, QStringLiteral("Set"))) {
+        if (piece.contains(u"fracil"))
+            texts.illuminationText = UpToFirstSpace(PieceValue(piece)).toString();
+        if (piece.contains(u"Set")) {
             setSeen = true;
             timePending = true;
             riseSeen = false;
         }
         // After the set test, so a piece holding both markers counts as a rise.
-        if (Contains(piece, QStringLiteral("Rise"))) {
+        if (piece.contains(u"Rise")) {
             riseSeen = true;
             timePending = true;
             setSeen = false;
         }
-        if (Contains(piece, QStringLiteral("time:"))) {
-            timeText = TimeTextOf(piece, i == pieces.size() - 1);
+        if (piece.contains(u"time:")) {
+            timeText = TimeTextOf(piece, last);
             timeInPiece = true;
         }
-        if (Contains(piece, QStringLiteral("sundata:")))
+        if (piece.contains(u"sundata:"))
             inSunData = true;
 
         // Only the first time after a marker belongs to it; the closest
@@ -138,7 +145,8 @@ AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale)
                     texts.moonriseTime = formatted;
             }
         }
-    }
+        return true;
+    });
     return texts;
 }
 
@@ -181,20 +189,19 @@ std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale 
     bool inSunData = false;
     QString timeText;
 
-    const QStringList pieces = ReplyPieces(reply);
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        const QString &piece = pieces.at(i);
+    std::optional<QString> moonrise;
+    ForEachPiece(reply, [&](QStringView piece, bool last) {
         bool timeInPiece = false;
 
-        if (Contains(piece, QStringLiteral("Rise"))) {
+        if (piece.contains(u"Rise")) {
             riseSeen = true;
             timePending = true;
         }
-        if (Contains(piece, QStringLiteral("time:"))) {
-            timeText = TimeTextOf(piece, i == pieces.size() - 1);
+        if (piece.contains(u"time:")) {
+            timeText = TimeTextOf(piece, last);
             timeInPiece = true;
         }
-        if (Contains(piece, QStringLiteral("sundata:")))
+        if (piece.contains(u"sundata:"))
             inSunData = true;
 
         if (timePending && timeInPiece) {
@@ -202,9 +209,12 @@ std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale 
             // The sun's rise is read too (an unreadable one is an error) and
             // then dropped: only a rise before the sun's list is the moon's.
             const QString formatted = TakeTime(timeText, locale);
-            if (!inSunData && riseSeen)
-                return formatted;
+            if (!inSunData && riseSeen) {
+                moonrise = formatted;
+                return false;
+            }
         }
-    }
-    return std::nullopt;
+        return true;
+    });
+    return moonrise;
 }
