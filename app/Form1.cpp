@@ -44,6 +44,18 @@ bool Due(long long count, long long threshold)
     return count >= threshold || count < 0;
 }
 
+// What a widget is given at most: far more than it can show (the text box
+// holds a few hundred characters, a list cell a few dozen), so that a value
+// of megabytes in a hostile reply does not hold the window while it is laid
+// out. The composed texts themselves stay whole.
+constexpr qsizetype kMostInTextBox = 4096;
+constexpr qsizetype kMostInLine = 1024;
+
+QString Shown(const QString &text, qsizetype most)
+{
+    return text.size() <= most ? text : text.left(most);
+}
+
 QString Degrees(const char *prefix)
 {
     return QString::fromLatin1(prefix) + QChar(kDegreeSign) + QStringLiteral("F");
@@ -368,7 +380,7 @@ void Form1::RefreshForecast()
             inputs.timerEnabled = Timer1->isActive();
             const ForecastView view = ComposeForecastView(stages.extraction, inputs);
             temperatureText = view.temperatureText;
-            Label1->setText(view.labelText);
+            Label1->setText(Shown(view.labelText, kMostInLine));
             SetText1(view.text1);
             if (!view.failed) {
                 lvwEmployees->clear();
@@ -383,7 +395,7 @@ void Form1::RefreshForecast()
     } catch (const std::exception &) {
         // Whatever was shown stays; the title below still reflects this run.
     }
-    setWindowTitle(ForecastTitle(temperatureText, state_.AlmanacTitle));
+    setWindowTitle(Shown(ForecastTitle(temperatureText, state_.AlmanacTitle), kMostInLine));
     repaint();
     platform_.LetEventsRun();
 }
@@ -403,7 +415,7 @@ void Form1::SetText1(const QString &text)
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Text1->setPlainText(shown);
+    Text1->setPlainText(Shown(shown, kMostInTextBox));
 }
 
 void Form1::AddColumn(const QString &text, int width)
@@ -423,7 +435,7 @@ void Form1::ClearColumns()
 void Form1::AddRow(const ListRow &row)
 {
     auto *item = new QTreeWidgetItem(lvwEmployees);
-    item->setText(0, row.text);
+    item->setText(0, Shown(row.text, kMostInLine));
     for (int k = 0; k < row.subItems.size(); ++k)
-        item->setText(k + 1, row.subItems.at(k));
+        item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
 }

@@ -319,6 +319,23 @@ std::vector<Row> Rows()
                     [](World &w) { CheckHealthyWindow(w); }});
     rows.push_back({"DWML reply nested past any forecast's depth",
                     [](World &w) { w.ServeForecast(LaMesaNested(100000)); }, {}, CheckNotLoaded});
+    // Megabytes in one value: composed whole, but the box is given only what
+    // it can ever show, so laying it out does not hold the window.
+    rows.push_back({"DWML reply with a site description of 4 MiB",
+                    [](World &w) {
+                        QByteArray reply = LaMesa();
+                        reply.replace("DW5256 La Mesa, CA", "DW5256 " + QByteArray("La Mesa ").repeated(512 * 1024));
+                        w.ServeForecast(reply);
+                    },
+                    {},
+                    [](World &w) {
+                        QVERIFY(w.platform.messages.empty());
+                        const QString site = QStringLiteral("DW5256 ") + QStringLiteral("La Mesa ").repeated(512 * 1024);
+                        QCOMPARE(w.form->Text1Text(), kReykjavikText + QString(kLaMesaConditions).replace(
+                                                          QStringLiteral("DW5256 La Mesa, CA"), site));
+                        QCOMPARE(w.form->Text1->toPlainText().size(), 4096);
+                        QCOMPARE(ListRows(w.form->lvwEmployees).mid(0, 7), kLaMesaRows);
+                    }});
     rows.push_back({"non-XML reply containing Daily Minimum",
                     [](World &w) {
                         w.ServeForecast(Response::ok("Daily Minimum and Daily Maximum temperatures are not "
