@@ -7,7 +7,11 @@
 #include "common/TextFile.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QToolTip>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -154,11 +158,56 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
     connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
+
+    // What a screen reader says of each part; the visible texts stay as they are.
+    setAccessibleName(QStringLiteral("Selvorra"));
+    setAccessibleDescription(QStringLiteral("Weather forecast, sun and moon for one place"));
+    lvwEmployees->setAccessibleName(QStringLiteral("Seven-day forecast"));
+    lvwEmployees->setAccessibleDescription(
+        QStringLiteral("Each day's highest and lowest temperature, chance of rain and conditions, then the next "
+                       "full moon, tomorrow's moonrise and the times of the last refreshes"));
+    Text1->setAccessibleName(QStringLiteral("Sun, moon and current conditions"));
+    Text1->setAccessibleDescription(
+        QStringLiteral("Sunrise, sunset, moonrise, moonset and the moon's phase, then the current wind speed, "
+                       "humidity, dew point, pressure and observation site"));
+    SetTemperature(QString());
+    Label1->setAccessibleDescription(QStringLiteral("The temperature now, in degrees Fahrenheit"));
+    Update->setAccessibleDescription(QStringLiteral("Fetches the forecast again now"));
+    Location->setAccessibleDescription(QStringLiteral("Opens the place's settings in a text editor"));
+    // A cell cut short shows its whole text as a tooltip.
+    lvwEmployees->viewport()->installEventFilter(this);
 }
 
-QString Form1::FilePath(const QString &name)
+void Form1::SetTemperature(const QString &labelText)
 {
-    return platform_.ProgramDirectory() + QLatin1Char('/') + name;
+    Label1->setText(Shown(labelText, kMostInLine));
+    // A label's accessible name replaces its text, so the name carries it.
+    const QString value = labelText.trimmed();
+    Label1->setAccessibleName(value.isEmpty() ? QStringLiteral("Current temperature")
+                                              : QStringLiteral("Current temperature ") + Shown(value, kMostInLine));
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != lvwEmployees->viewport() || event->type() != QEvent::ToolTip)
+        return QWidget::eventFilter(watched, event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = lvwEmployees->indexAt(help->pos());
+    const QString text = index.data().toString();
+    const QRect cell = lvwEmployees->visualRect(index);
+    // The text room of a cell as the list's style lays it out.
+    const int margin = lvwEmployees->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvwEmployees) + 1;
+    if (index.isValid() && lvwEmployees->fontMetrics().horizontalAdvance(text) > cell.width() - 2 * margin)
+        QToolTip::showText(help->globalPos(), text, lvwEmployees->viewport(), cell);
+    else
+        QToolTip::hideText();
+    return true;
+}
+
+FilePlaces Form1::Places()
+{
+    return ChooseFilePlaces(platform_.ProgramDirectory(), platform_.ProgramDirectoryWritable(),
+                            platform_.UserConfigDirectory());
 }
 
 void Form1::RunHandler(const std::function<void()> &handler, bool deferIfBusy)
@@ -207,13 +256,14 @@ void Form1::StartupSequence()
         state_.LastAlmanacTime = state_.LastForecastTime;
 
         bool autoUpdate = Timer1->isActive();
-        ReadSettingsFile(FilePath(kSettingsFileName), state_, autoUpdate);
+        const FilePlaces places = Places();
+        ReadSettingsFile(places.settingsToRead, state_, autoUpdate);
         // Nothing here switches automatic updates back on.
         if (!autoUpdate)
             Timer1->stop();
 
         const DateValue cutoff = DatePart(platform_.Now()) - 5;
-        LookupNextFullMoon(FilePath(kFullMoonFileName), cutoff, state_);
+        LookupNextFullMoon(places.table, cutoff, state_);
 
         RefreshAlmanac();
 
@@ -275,8 +325,9 @@ void Form1::Location_Click()
 {
     RunHandler(
         [this] {
-            const QString path = FilePath(kSettingsFileName);
-            if (!PrepareSettingsFile(path))
+            const FilePlaces places = Places();
+            const QString path = places.settings;
+            if (!PrepareSettingsFile(places))
                 return;
             const QString noEditor = QStringLiteral("No text editor could be started for %1.\n"
                                                     "Edit that file with any text editor, then close this message.")
@@ -296,8 +347,9 @@ void Form1::Location_Click()
         true);
 }
 
-bool Form1::PrepareSettingsFile(const QString &path)
+bool Form1::PrepareSettingsFile(const FilePlaces &places)
 {
+    const QString &path = places.settings;
     // Only a missing file is created, and never through a link or over a
     // pipe; anything else that is not a file stops the command with its name.
     const PathKind kind = InspectPath(path);
@@ -310,7 +362,9 @@ bool Form1::PrepareSettingsFile(const QString &path)
         return false;
     }
     try {
-        CreateTextFile(path, kDefaultSettingsContent);
+        if (!places.userDirectory.isEmpty() && !QDir().mkpath(places.userDirectory))
+            throw RuntimeError(QStringLiteral("Cannot create the folder %1").arg(places.userDirectory));
+        CreateTextFile(path, NewSettingsContent(places));
     } catch (const RuntimeError &error) {
         platform_.ShowMessage(this, QStringLiteral("The settings file could not be created.\n%1").arg(error.description()),
                               QStringLiteral("Error creating ") + kSettingsFileName);
@@ -380,7 +434,7 @@ void Form1::RefreshForecast()
             inputs.timerEnabled = Timer1->isActive();
             const ForecastView view = ComposeForecastView(stages.extraction, inputs);
             temperatureText = view.temperatureText;
-            Label1->setText(Shown(view.labelText, kMostInLine));
+            SetTemperature(view.labelText);
             SetText1(view.text1);
             if (!view.failed) {
                 lvwEmployees->clear();

@@ -3,6 +3,7 @@
 #include "FormState.h"
 #include "Pictures.h"
 #include "Platform.h"
+#include "StartupFiles.h"
 
 #include "almanac/Almanac.h"
 #include "forecast/Forecast.h"
@@ -65,15 +66,17 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QString FilePath(const QString &name);
-    // Creates the settings file when nothing is at `path`; false, after a
-    // message naming the path, when it cannot be edited.
-    bool PrepareSettingsFile(const QString &path);
+    FilePlaces Places();
+    // Creates the settings file (and the user's folder for it) when nothing
+    // is there; false, after a message naming the path, when it cannot be edited.
+    bool PrepareSettingsFile(const FilePlaces &places);
     void StartupSequence();
     void ReportStartupFailure(const QString &description);
     void SetText1(const QString &text);
+    void SetTemperature(const QString &labelText);
     void AddColumn(const QString &text, int width);
     void ClearColumns();
     void AddRow(const ListRow &row);

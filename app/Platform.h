@@ -28,8 +28,13 @@ public:
     virtual bool ShowMessageWhileEditing(QWidget *parent, const QString &text) = 0;
     // Blocks the handler for `milliseconds`; the window keeps painting.
     virtual void Pause(int milliseconds) = 0;
-    // The folder that holds the program and its two text files.
+    // The folder that holds the program (and, in most set-ups, its two text
+    // files), and whether this user may write in it.
     virtual QString ProgramDirectory() = 0;
+    virtual bool ProgramDirectoryWritable() = 0;
+    // The user's own folder for the program's settings
+    // ($XDG_CONFIG_HOME/selvorra, by default ~/.config/selvorra).
+    virtual QString UserConfigDirectory() = 0;
     // The whole body behind `url` as text, one character per byte; empty text
     // when nothing could be fetched.
     virtual QString DownloadUrl(const QString &url, int reload) = 0;

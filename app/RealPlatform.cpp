@@ -4,11 +4,14 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
+
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +118,18 @@ void RealPlatform::Pause(int milliseconds)
 QString RealPlatform::ProgramDirectory()
 {
     return QCoreApplication::applicationDirPath();
+}
+
+bool RealPlatform::ProgramDirectoryWritable()
+{
+    // The system's own answer for this user: root may write anywhere that is
+    // not mounted read-only.
+    return ::access(QFile::encodeName(ProgramDirectory()).constData(), W_OK) == 0;
+}
+
+QString RealPlatform::UserConfigDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/selvorra");
 }
 
 QString RealPlatform::DownloadUrl(const QString &url, int reload)

@@ -19,6 +19,8 @@ public:
     bool ShowMessageWhileEditing(QWidget *parent, const QString &text) override;
     void Pause(int milliseconds) override;
     QString ProgramDirectory() override;
+    bool ProgramDirectoryWritable() override;
+    QString UserConfigDirectory() override;
     QString DownloadUrl(const QString &url, int reload) override;
     net::DownloadReport LastDownloadReport() override;
     void LetEventsRun() override;

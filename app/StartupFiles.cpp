@@ -4,6 +4,8 @@
 #include "common/Text.h"
 #include "common/TextFile.h"
 
+#include <QDir>
+
 namespace {
 
 [[noreturn]] void MissingField(int number, const char *what, const QString &path)
@@ -14,6 +16,45 @@ namespace {
 }
 
 } // namespace
+
+FilePlaces ChooseFilePlaces(const QString &programDirectory, bool programDirectoryWritable,
+                            const QString &userDirectory)
+{
+    const auto in = [](const QString &folder, const QString &name) { return folder + QLatin1Char('/') + name; };
+    const auto present = [](const QString &path) { return InspectPath(path) != PathKind::Missing; };
+    FilePlaces places;
+    if (programDirectoryWritable) {
+        places.settings = in(programDirectory, kSettingsFileName);
+        places.settingsToRead = places.settings;
+        places.table = in(programDirectory, kFullMoonFileName);
+        return places;
+    }
+    QString shipped = programDirectory;
+    const QString shared = QDir::cleanPath(programDirectory + QStringLiteral("/../share/selvorra"));
+    if (!present(in(shipped, kFullMoonFileName)) && present(in(shared, kFullMoonFileName)))
+        shipped = shared;
+    places.userDirectory = userDirectory;
+    places.settings = in(userDirectory, kSettingsFileName);
+    places.settingsToRead = present(places.settings) ? places.settings : in(shipped, kSettingsFileName);
+    const QString ownTable = in(userDirectory, kFullMoonFileName);
+    places.table = present(ownTable) ? ownTable : in(shipped, kFullMoonFileName);
+    return places;
+}
+
+QString NewSettingsContent(const FilePlaces &places)
+{
+    if (places.userDirectory.isEmpty() || places.settingsToRead == places.settings)
+        return kDefaultSettingsContent;
+    try {
+        TextFileReader shipped(places.settingsToRead, kMaxSettingsLine);
+        QStringList lines;
+        while (!shipped.AtEnd())
+            lines << shipped.ReadLine();
+        return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    } catch (const RuntimeError &) {
+        return kDefaultSettingsContent;
+    }
+}
 
 void ApplySettingsLine(const QString &line, const QString &path, FormState &state,
                        bool &autoUpdate)

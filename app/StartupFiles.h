@@ -21,6 +21,27 @@ inline constexpr qint64 kMaxFullMoonTable = 4 * 1024 * 1024;
 inline const QString kDefaultSettingsContent =
     QStringLiteral("35.9656,-114.836, auto update=true\r\nBoulder");
 
+// Where the two files are for this run. When the program's own folder can
+// be written (a build folder, a per-user install), both files live beside the
+// program. When it cannot (an install for all users), the settings are the
+// user's own, in `userDirectory`; until the user has made them with Location,
+// the shipped default is read. A full-moon table in the user's folder is read
+// in place of the shipped one. The shipped files are found beside the
+// program, or in ../share/selvorra from it.
+struct FilePlaces {
+    QString settings;         // the user's settings file: Location edits it
+    QString settingsToRead;   // `settings`, or the shipped default while it is missing
+    QString table;            // the full-moon table to read
+    QString userDirectory;    // where `settings` lives; empty beside the program
+};
+FilePlaces ChooseFilePlaces(const QString &programDirectory, bool programDirectoryWritable,
+                            const QString &userDirectory);
+
+// What Location writes into a new settings file: beside the program the
+// default line; in the user's folder a copy of the shipped default that was
+// read until then, so the window shows the same place afterwards.
+QString NewSettingsContent(const FilePlaces &places);
+
 // Takes the first line's fields over: latitude and longitude as written, the
 // query term without surrounding spaces, and a fourth field containing
 // "false" (any case) switches automatic updates off. Fewer than three fields

@@ -36,6 +36,7 @@ public:
     int eventsRun = 0;
     QTemporaryDir dir;
     QString directoryOverride;
+    bool programWritable = true;   // false: an install for all users
 
     DateValue Now() override { return now; }
 
@@ -72,6 +73,8 @@ public:
     {
         return directoryOverride.isEmpty() ? dir.path() : directoryOverride;
     }
+    bool ProgramDirectoryWritable() override { return programWritable; }
+    QString UserConfigDirectory() override { return dir.path() + QStringLiteral("/home/.config/selvorra"); }
 
     QString DownloadUrl(const QString &url, int reload) override
     {

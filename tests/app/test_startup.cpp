@@ -6,8 +6,10 @@
 #include "app/StartupFiles.h"
 #include "common/DateValue.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -111,6 +113,18 @@ private slots:
         QCOMPARE(f.Timer1->interval(), 60000);
         QCOMPARE(f.IconIndex(), 0);
         QCOMPARE(f.ImageList1.Count(), 8);
+
+        // A screen reader names each part, in the program's words.
+        const auto said = [](QWidget *widget, QAccessible::Text what) {
+            return QAccessible::queryAccessibleInterface(widget)->text(what);
+        };
+        QCOMPARE(said(f.lvwEmployees, QAccessible::Name), QStringLiteral("Seven-day forecast"));
+        QCOMPARE(said(f.Text1, QAccessible::Name), QStringLiteral("Sun, moon and current conditions"));
+        QCOMPARE(said(f.Label1, QAccessible::Name), QStringLiteral("Current temperature"));
+        QCOMPARE(said(&f, QAccessible::Name), QStringLiteral("Selvorra"));
+        for (QWidget *part : {static_cast<QWidget *>(&f), static_cast<QWidget *>(f.lvwEmployees),
+                              static_cast<QWidget *>(f.Text1), static_cast<QWidget *>(f.Label1)})
+            QVERIFY(!said(part, QAccessible::Description).isEmpty());
 
         // Tab order: list, text box, Update, Location; the label takes no focus.
         const QList<QWidget *> controls{f.lvwEmployees, f.Text1, f.Update, f.Location};
@@ -319,6 +333,59 @@ private slots:
         QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kSettingsFileName)));
         QVERIFY(w.platform.editorOpened.isEmpty());
         QVERIFY(w.platform.downloads.isEmpty());
+    }
+
+    // An install for all users: the program's folder is not the user's to
+    // write, so the settings become the user's own, in their config folder.
+    void userFilesWhenTheProgramFolderIsReadOnly_data()
+    {
+        QTest::addColumn<QString>("shippedIn");   // relative to the temporary folder
+        QTest::addColumn<QString>("programIn");
+        QTest::newRow("files beside the program") << "lib/selvorra" << "lib/selvorra";
+        QTest::newRow("files in share/selvorra") << "share/selvorra" << "bin";
+    }
+
+    void userFilesWhenTheProgramFolderIsReadOnly()
+    {
+        QFETCH(QString, shippedIn);
+        QFETCH(QString, programIn);
+        World w{QByteArray(), QByteArray()};
+        const QDir root(w.platform.dir.path());
+        QVERIFY(root.mkpath(shippedIn) && root.mkpath(programIn));
+        const QString shipped = root.filePath(shippedIn);
+        WriteFile(shipped + "/" + kSettingsFileName, "1,2,tz=-8,auto update=true\r\nshipped\r\n");
+        WriteFile(shipped + "/" + kFullMoonFileName, kTable);
+        w.platform.directoryOverride = root.filePath(programIn);
+        w.platform.programWritable = false;
+        const QString userDir = w.platform.UserConfigDirectory();
+        const QString userSettings = userDir + "/" + kSettingsFileName;
+
+        // First start: the shipped default is read and nothing is written.
+        w.form->Form_Load();
+        QCOMPARE(w.form->State().QueryExtra, QStringLiteral("tz=-8"));
+        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        QVERIFY(!QFileInfo::exists(userDir));
+
+        // Location makes the user's folder and file from the shipped default
+        // and opens that file; the shipped one is never touched.
+        QByteArray seenByEditor;
+        w.platform.onEditor = [&](const QString &path) {
+            seenByEditor = ReadFile(path);
+            WriteFile(path, "40.7831,-73.9712,tz=-5\r\n");
+        };
+        w.form->Location_Click();
+        QCOMPARE(w.platform.editorOpened, QStringList{userSettings});
+        QCOMPARE(seenByEditor, QByteArray("1,2,tz=-8,auto update=true\r\nshipped\r\n"));
+        QCOMPARE(w.form->State().Latitude, QStringLiteral("40.7831"));
+        QCOMPARE(ReadFile(shipped + "/" + kSettingsFileName), QByteArray("1,2,tz=-8,auto update=true\r\nshipped\r\n"));
+
+        // A table of the user's own is read in place of the shipped one, and
+        // messages name the files actually used.
+        WriteFile(userDir + "/" + kFullMoonFileName, "Full moons\r\nsoon\r\n");
+        w.platform.messages.clear();
+        w.form->Location_Click();
+        QCOMPARE(w.Messages().last(),
+                 QStringLiteral("Not a date: \"soon\" in line 2 of ") + userDir + "/" + kFullMoonFileName + kSuffix);
     }
 
     void fullMoonLookup_data()

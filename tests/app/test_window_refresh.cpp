@@ -6,7 +6,10 @@
 #include "app/Pictures.h"
 #include "app/StartupFiles.h"
 
+#include <QAccessible>
 #include <QDir>
+#include <QHeaderView>
+#include <QToolTip>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -129,6 +132,21 @@ private slots:
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(RowTexts(list->topLevelItem(r)), rows[r]);
         QCOMPARE(list->topLevelItem(9)->columnCount(), 1);
+
+        // A cell cut short shows its whole text as a tooltip; one that fits shows none.
+        w.form->show();
+        const auto tooltipAt = [list](int row) {
+            const QPoint at(list->header()->sectionViewportPosition(4) + 20,
+                            list->visualItemRect(list->topLevelItem(row)).center().y());
+            QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(list->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tooltipAt(2), QString());
+        QCOMPARE(tooltipAt(4), rows[4][4]);
+        // A screen reader hears what the label holds, not a bare number.
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.form->Label1)->text(QAccessible::Name),
+                 "Current temperature 71" + kDeg + "F");
 
         QCOMPARE(w.form->windowTitle(),
                  "71" + kDeg + "F Moon Waning 13% Sunrise:  5:17 AM  Sunset:  5:57 PM");
