@@ -9,14 +9,14 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHelpEvent>
-#include <QStyle>
-#include <QToolTip>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace {
