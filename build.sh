@@ -183,7 +183,7 @@ case "${1:-}" in
     cp "$deb" "$ROOT/"
     deb="$ROOT/$(basename "$deb")"
     echo "== lintian $(basename "$deb")"
-    lintian --fail-on error --display-level ">=pedantic" "$deb"
+    lintian --fail-on error,warning --display-level ">=pedantic" "$deb"
     echo "Built $deb"
     echo "Install: apt install $deb    Remove: apt purge selvorra"
     ;;
