@@ -25,7 +25,7 @@ DEB_DIR="$ROOT/build-deb"
 
 # From Debian only. What building and running the program needs:
 RUN_PACKAGES=(
-  build-essential cmake pkg-config
+  g++ make cmake pkg-config
   qt6-base-dev libgl-dev libegl-dev libxkbcommon-dev
   libcurl4-openssl-dev libpugixml-dev
   ca-certificates tzdata xdg-utils fonts-dejavu-core
