@@ -10,6 +10,9 @@
 #       ordinary user must map its window, and `apt purge selvorra` (with the
 #       dependencies it pulled in) must leave /usr as it was. Default: the
 #       .deb that ./build.sh package left in the checkout.
+#   tools/fresh_root.sh test
+#       ./build.sh test in a clean clone of this checkout's HEAD: every
+#       package the suite needs must be on build.sh's lists.
 #   tools/fresh_root.sh run
 #       times `./build.sh run` in a clean clone of this checkout's HEAD, from
 #       the command to the program's mapped window, with the Debian packages
@@ -26,7 +29,7 @@ ROOT_DIR=$(cd "$(dirname "$0")/.." && pwd)
 MIRROR=http://deb.debian.org/debian
 
 usage() {
-  echo "usage: $0 package [file.deb] | run" >&2
+  echo "usage: $0 package [file.deb] | test | run" >&2
   exit 2
 }
 [ $# -ge 1 ] || usage
@@ -164,6 +167,14 @@ case "$mode" in
     echo "PASS: $name installs, starts and purges cleanly on a fresh Debian 12 root"
     ;;
 
+  test)
+    git clone -q "$ROOT_DIR" "$R/root/selvorra"
+    echo "== ./build.sh test in a clean clone of $(git -C "$R/root/selvorra" log -1 --format='%h %s')"
+    in_root "cd /root/selvorra && ./build.sh test" >"$WORK/test.log" 2>&1 || {
+      tail -60 "$WORK/test.log"; echo "FAIL: ./build.sh test"; exit 1; }
+    grep -E 'tests passed|tests failed|^fuzz_|Errors while' "$WORK/test.log"
+    echo "PASS: ./build.sh test on a fresh Debian 12 root"
+    ;;
   run)
     # The packages ./build.sh run installs, as its own list says.
     packages=$(sed -n '/^RUN_PACKAGES=(/,/^)/p' "$ROOT_DIR/build.sh" | sed '1d;$d' | tr '\n' ' ')
