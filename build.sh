@@ -31,13 +31,14 @@ RUN_PACKAGES=(
   ca-certificates tzdata xdg-utils fonts-dejavu-core
 )
 # What the tests, the soak run and the benchmarks add (the loopback HTTPS
-# server, the desktop validators, the package check, Google Benchmark):
-TEST_PACKAGES=(libssl-dev openssl desktop-file-utils appstream dpkg-dev)
+# server, the desktop validators, the package check (cpack reads the program
+# with dpkg-shlibdeps and file), Google Benchmark):
+TEST_PACKAGES=(libssl-dev openssl desktop-file-utils appstream dpkg-dev file)
 BENCH_PACKAGES=(libbenchmark-dev)
 # The sanitizer build and the fuzz targets:
 CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
 # Making and checking the .deb:
-PACKAGE_PACKAGES=(dpkg-dev lintian)
+PACKAGE_PACKAGES=(dpkg-dev file lintian)
 
 # install_missing PACKAGE...: installs those of them that are missing.
 install_missing() {

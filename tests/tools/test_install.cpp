@@ -206,9 +206,10 @@ private slots:
 
     void debianPackageHoldsTheLayoutUnderUsr()
     {
-        for (const QString tool : {QStringLiteral("dpkg-deb"), QStringLiteral("dpkg-shlibdeps")})
+        // cpack reads the program with file and dpkg-shlibdeps.
+        for (const QString &tool : {QStringLiteral("dpkg-deb"), QStringLiteral("dpkg-shlibdeps"), QStringLiteral("file")})
             if (QStandardPaths::findExecutable(tool).isEmpty())
-                QSKIP(qPrintable(tool + QStringLiteral(" is not installed (packages dpkg, dpkg-dev)")));
+                QSKIP(qPrintable(tool + QStringLiteral(" is not installed (packages dpkg, dpkg-dev, file)")));
         if (!QFileInfo(QStringLiteral(CPACK_COMMAND_PATH)).isExecutable())
             QSKIP("cpack is not installed beside cmake");
 
