@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, build and run for Selvorra on Debian 12.
-#   ./build.sh run    install missing packages, build, start the program
+#   ./build.sh run    install the packages the program needs, build the program
+#                     alone, start it
 #   ./build.sh test   install missing packages, build, run every test headless; then the
 #                     same suite with AddressSanitizer and UndefinedBehaviorSanitizer, the
 #                     short soak under the leak check, and each fuzz target for 10 s
@@ -8,6 +9,7 @@
 #   ./build.sh fuzz [seconds]  install missing packages, build the fuzz targets (clang),
 #                     run each for that long (default 60 s)
 #   ./build.sh bench  install missing packages, build, print the speed and size figures
+#   ./build.sh package  build selvorra_<version>_<arch>.deb here, checked by lintian
 set -euo pipefail
 
 cd "$(dirname "$0")"
@@ -18,20 +20,30 @@ BUILD_DIR="$ROOT/build"
 # crashing inputs, logs) stays inside these folders.
 ASAN_DIR="$ROOT/build-asan"
 FUZZ_DIR="$ROOT/build-fuzz"
+# The package's own build: installed under /usr, with Debian's hardening flags.
+DEB_DIR="$ROOT/build-deb"
 
-# Everything the program, its tests and its tools need, from Debian only.
-PACKAGES=(
-  build-essential cmake pkg-config
+# From Debian only. What building and running the program needs:
+RUN_PACKAGES=(
+  g++ make cmake pkg-config
   qt6-base-dev libgl-dev libegl-dev libxkbcommon-dev
-  libcurl4-openssl-dev libpugixml-dev libssl-dev
-  libbenchmark-dev desktop-file-utils appstream
-  ca-certificates openssl tzdata xdg-utils fonts-dejavu-core
-  clang libclang-rt-14-dev llvm
+  libcurl4-openssl-dev libpugixml-dev
+  ca-certificates tzdata xdg-utils fonts-dejavu-core
 )
+# What the tests, the soak run and the benchmarks add (the loopback HTTPS
+# server, the desktop validators, the package check (cpack reads the program
+# with dpkg-shlibdeps and file), Google Benchmark):
+TEST_PACKAGES=(libssl-dev openssl desktop-file-utils appstream dpkg-dev file)
+BENCH_PACKAGES=(libbenchmark-dev)
+# The sanitizer build and the fuzz targets:
+CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)
+# Making and checking the .deb:
+PACKAGE_PACKAGES=(dpkg-dev file lintian)
 
+# install_missing PACKAGE...: installs those of them that are missing.
 install_missing() {
   local missing=()
-  for pkg in "${PACKAGES[@]}"; do
+  for pkg in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$pkg")
     fi
@@ -47,10 +59,15 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# build [cmake options...]: the build folder with the tests and the soak run
+# (and, with -DSELVORRA_BENCH=ON, the benchmarks).
 build() {
-  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVORRA_TESTS=ON "$@"
   cmake --build "$BUILD_DIR" -j"$(nproc)"
 }
+
+# The program and what it installs with it (icons, manual page), nothing else.
+PROGRAM_TARGETS=(--target selvorra selvorra_icons selvorra_docs)
 
 # Sanitizer reports stop the program and name the file and line.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
@@ -94,13 +111,16 @@ run_fuzz_targets() {
 
 case "${1:-}" in
   run)
-    install_missing
-    build
+    install_missing "${RUN_PACKAGES[@]}"
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
+    cmake --build "$BUILD_DIR" -j"$(nproc)" "${PROGRAM_TARGETS[@]}"
     exec "$BUILD_DIR/selvorra"
     ;;
   test)
-    install_missing
-    build
+    install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" "${CLANG_PACKAGES[@]}"
+    # The benchmarks are built too, so a change that breaks them shows here.
+    build -DSELVORRA_BENCH=ON
     (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
 
     echo "== The suite with AddressSanitizer and UndefinedBehaviorSanitizer ($ASAN_DIR)"
@@ -118,7 +138,7 @@ case "${1:-}" in
     run_fuzz_targets "$ASAN_DIR" 10
     ;;
   soak)
-    install_missing
+    install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     build
     rc=0
     (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ./selvorra_soak --cycles 2000) || rc=$?
@@ -131,23 +151,45 @@ case "${1:-}" in
     case "$seconds" in
       ''|*[!0-9]*|0) echo "usage: $0 fuzz [seconds]   (a whole number above 0)" >&2; exit 2 ;;
     esac
-    install_missing
+    install_missing "${RUN_PACKAGES[@]}" "${CLANG_PACKAGES[@]}"
     configure_checked "$FUZZ_DIR" -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
     cmake --build "$FUZZ_DIR" -j"$(nproc)" --target \
       $(cut -d' ' -f1 "$FUZZ_DIR/fuzz/targets.txt" | sed 's/^/fuzz_/')
     run_fuzz_targets "$FUZZ_DIR" "$seconds"
     ;;
   bench)
-    install_missing
-    build
+    install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+    build -DSELVORRA_BENCH=ON
     cd "$BUILD_DIR"
     echo "== Forecast and sun/moon pipelines, per recorded reply (compare the medians)"
     ./bench/selvorra_pipeline_bench
     echo "== Start-up, memory and connections against two loopback HTTPS servers"
     QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
     ;;
+  package)
+    install_missing "${RUN_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+    # Debian's compiler and linker flags (hardening included), as Debian's
+    # own packages are built with; read by CMake on the first configure.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    export CXXFLAGS LDFLAGS
+    cmake -S "$ROOT" -B "$DEB_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+      -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
+    cmake --build "$DEB_DIR" -j"$(nproc)" "${PROGRAM_TARGETS[@]}"
+    rm -f "$DEB_DIR"/selvorra_*.deb
+    (cd "$DEB_DIR" && cpack -G DEB)
+    deb=$(ls "$DEB_DIR"/selvorra_*.deb)
+    rm -f "$ROOT"/selvorra_*.deb
+    cp "$deb" "$ROOT/"
+    deb="$ROOT/$(basename "$deb")"
+    echo "== lintian $(basename "$deb")"
+    lintian --fail-on error,warning --display-level ">=pedantic" "$deb"
+    echo "Built $deb"
+    echo "Install: apt install $deb    Remove: apt purge selvorra"
+    ;;
   *)
-    echo "usage: $0 run|test|bench|soak|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|bench|soak|fuzz [seconds]|package" >&2
     exit 2
     ;;
 esac

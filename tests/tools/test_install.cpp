@@ -2,7 +2,8 @@
 //     cmake --install build --prefix ~/.local
 // The layout the desktop and the program rely on, the link on the PATH, the
 // icons drawn by our own picture code, and a reinstall that keeps the user's
-// settings file.
+// settings file. Then the Debian package made from the same build: its files
+// under /usr and what it declares.
 
 #include "app/Pictures.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -62,6 +64,40 @@ QSet<QString> Tree(const QString &root)
     return paths;
 }
 
+// The files and links every install holds, relative to its prefix.
+QSet<QString> ExpectedLayout()
+{
+    QSet<QString> expected{
+        QStringLiteral("lib/selvorra/selvorra"),
+        QStringLiteral("lib/selvorra/FullMoonTable.txt"),
+        QStringLiteral("lib/selvorra/SkyvaneLatLong_Setup.txt"),
+        QStringLiteral("bin/selvorra"),
+        QStringLiteral("share/applications/%1.desktop").arg(kAppId),
+        QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId),
+        QStringLiteral("share/man/man1/selvorra.1.gz"),
+        QStringLiteral("share/doc/selvorra/copyright"),
+        QStringLiteral("share/doc/selvorra/changelog.gz"),
+    };
+    for (int size : kIconSizes)
+        expected.insert(QStringLiteral("share/icons/hicolor/%1x%1/apps/selvorra.png").arg(size));
+    return expected;
+}
+
+// Runs a program to its end; its standard output, or a null string when it
+// failed (the reason in `failure`).
+QString Run(const QString &program, const QStringList &arguments, QString *failure)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        *failure = program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(": ") +
+                   QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput());
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
 QString Field(const QByteArray &desktopEntry, const QString &key)
 {
     const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(key), QRegularExpression::MultilineOption);
@@ -81,17 +117,7 @@ private slots:
         const QString failure = Install(prefix.path());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-        QSet<QString> expected{
-            QStringLiteral("lib/selvorra/selvorra"),
-            QStringLiteral("lib/selvorra/FullMoonTable.txt"),
-            QStringLiteral("lib/selvorra/SkyvaneLatLong_Setup.txt"),
-            QStringLiteral("bin/selvorra"),
-            QStringLiteral("share/applications/%1.desktop").arg(kAppId),
-            QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId),
-        };
-        for (int size : kIconSizes)
-            expected.insert(QStringLiteral("share/icons/hicolor/%1x%1/apps/selvorra.png").arg(size));
-        QCOMPARE(Tree(prefix.path()), expected);
+        QCOMPARE(Tree(prefix.path()), ExpectedLayout());
 
         const QDir root(prefix.path());
         const QFileInfo program(root.filePath(QStringLiteral("lib/selvorra/selvorra")));
@@ -127,6 +153,9 @@ private slots:
         QVERIFY(metainfo.contains(QStringLiteral("<id>%1</id>").arg(kAppId).toUtf8()));
         QVERIFY(metainfo.contains(
             QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(kAppId).toUtf8()));
+
+        // man finds the page: a gzip stream (gzip's magic bytes).
+        QVERIFY(ReadAll(root.filePath(QStringLiteral("share/man/man1/selvorra.1.gz"))).startsWith("\x1f\x8b"));
     }
 
     void reinstallKeepsTheUsersSettings()
@@ -173,6 +202,68 @@ private slots:
         QVERIFY(QFileInfo(staged.filePath(QStringLiteral("bin/selvorra"))).isSymLink());
         QCOMPARE(QFile::symLinkTarget(staged.filePath(QStringLiteral("bin/selvorra"))),
                  staged.filePath(QStringLiteral("lib/selvorra/selvorra")));
+    }
+
+    void debianPackageHoldsTheLayoutUnderUsr()
+    {
+        // cpack reads the program with file and dpkg-shlibdeps.
+        for (const QString &tool : {QStringLiteral("dpkg-deb"), QStringLiteral("dpkg-shlibdeps"), QStringLiteral("file")})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(tool + QStringLiteral(" is not installed (packages dpkg, dpkg-dev, file)")));
+        if (!QFileInfo(QStringLiteral(CPACK_COMMAND_PATH)).isExecutable())
+            QSKIP("cpack is not installed beside cmake");
+
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        QString failure;
+        Run(QStringLiteral(CPACK_COMMAND_PATH),
+            {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+             QStringLiteral(SELVORRA_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out.path()},
+            &failure);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString arch = Run(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}, &failure).trimmed();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString deb = out.filePath(QStringLiteral("selvorra_%1_%2.deb").arg(QStringLiteral(SELVORRA_VERSION), arch));
+        QVERIFY2(QFileInfo::exists(deb), qPrintable(deb + QStringLiteral(" was not made")));
+
+        // Every file and link, owned by root, with the modes Debian expects.
+        const QString listing = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}, &failure);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QSet<QString> files;
+        const QRegularExpression entry(QStringLiteral(R"(^(\S+) (\S+)\s+\d+ \S+ \S+ \./(\S+?)/?( -> (\S+))?$)"));
+        for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch m = entry.match(line);
+            QVERIFY2(m.hasMatch(), qPrintable(line));
+            QCOMPARE(m.captured(2), QStringLiteral("root/root"));
+            const QString mode = m.captured(1), path = m.captured(3);
+            if (mode.startsWith(QLatin1Char('d'))) {
+                QCOMPARE(mode, QStringLiteral("drwxr-xr-x"));
+                continue;
+            }
+            QVERIFY2(path.startsWith(QStringLiteral("usr/")), qPrintable(line));
+            files.insert(path.mid(4));
+            if (path == QStringLiteral("usr/bin/selvorra"))
+                QCOMPARE(m.captured(5), QStringLiteral("../lib/selvorra/selvorra"));
+            else
+                QCOMPARE(mode, path == QStringLiteral("usr/lib/selvorra/selvorra") ? QStringLiteral("-rwxr-xr-x")
+                                                                                  : QStringLiteral("-rw-r--r--"));
+        }
+        QCOMPARE(files, ExpectedLayout());
+
+        // The version is the project's and the changelog's newest entry's;
+        // the libraries come from the program, the rest it needs at run time
+        // is named.
+        const QString changelogTop = QString::fromUtf8(ReadAll(QStringLiteral(SELVORRA_SOURCE_DIR "/dist/changelog"))).section(QLatin1Char('\n'), 0, 0);
+        QCOMPARE(changelogTop.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0),
+                 QStringLiteral(SELVORRA_VERSION));
+        const QString control = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb}, &failure);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY2(control.contains(QStringLiteral("\nVersion: " SELVORRA_VERSION "\n")), qPrintable(control));
+        const QString depends = control.section(QStringLiteral("Depends: "), 1).section(QLatin1Char('\n'), 0, 0);
+        for (const char *package : {"libc6", "libcurl4", "libpugixml1v5", "libqt6widgets6", "qt6-qpa-plugins",
+                                    "xdg-utils", "ca-certificates"})
+            QVERIFY2(depends.contains(QRegularExpression(QStringLiteral("(^|, )%1( |,|$)").arg(QLatin1String(package)))),
+                     qPrintable(QStringLiteral("%1 missing from Depends: %2").arg(QLatin1String(package), depends)));
     }
 
     void programFindsItsRealFolderThroughTheLink()
