@@ -145,6 +145,8 @@ case "${1:-}" in
     ./bench/selvorra_pipeline_bench
     echo "== Start-up, memory and connections against two loopback HTTPS servers"
     QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
+    echo "== Time and memory of each text stage as hostile inputs grow (1, 4, 16 MiB)"
+    ./bench/selvorra_scaling_bench
     ;;
   *)
     echo "usage: $0 run|test|bench|soak|fuzz [seconds]" >&2
