@@ -7,6 +7,9 @@
 #   ./build.sh soak   install missing packages, build, 2000 refresh cycles: memory growth
 #   ./build.sh fuzz [seconds]  install missing packages, build the fuzz targets (clang),
 #                     run each for that long (default 60 s)
+#   ./build.sh fuzz-big [seconds]  the same with inputs of several MiB, a time
+#                     and memory limit per input (fuzz/big-input.options), and the
+#                     kept regression inputs among the seeds
 #   ./build.sh bench  install missing packages, build, print the speed and size figures
 set -euo pipefail
 
@@ -65,23 +68,32 @@ configure_checked() {
     -DCMAKE_CXX_COMPILER=clang++ -DSELVORRA_FUZZ=ON "$@"
 }
 
-# run_fuzz_targets DIR SECONDS: each fuzz target of DIR for SECONDS, seeded
-# from fuzz/seeds and the recorded replies (when present); new inputs go to
-# DIR/fuzz-corpus, a crashing input to DIR/fuzz-artifacts. Fails when any
+# run_fuzz_targets DIR SECONDS [big]: each fuzz target of DIR for SECONDS,
+# seeded from fuzz/seeds and the recorded replies (when present), with the
+# markers of fuzz/dicts/<target>.dict; new inputs go to DIR/fuzz-corpus, a
+# crashing input to DIR/fuzz-artifacts. "big": the options of
+# fuzz/big-input.options, and fuzz/regressions among the seeds, so that an
+# input that once was slow is tried against the time limit. Fails when any
 # target finds a fault.
 run_fuzz_targets() {
-  local dir=$1 seconds=$2 failed=0 name seeds
+  local dir=$1 seconds=$2 mode=${3:-} failed=0 name seeds
+  local options=(-timeout=10)
+  if [ "$mode" = big ]; then
+    mapfile -t options < <(grep -v -e '^#' -e '^ *$' "$ROOT/fuzz/big-input.options")
+  fi
   while read -r name seeds; do
     [ -n "$name" ] || continue
     local corpus="$dir/fuzz-corpus/$name" artifacts="$dir/fuzz-artifacts/$name"
     local log="$dir/fuzz-logs/$name.log"
     mkdir -p "$corpus" "$artifacts" "$dir/fuzz-logs"
-    local seed_dirs=() seed
+    local seed_dirs=() seed dict=()
+    [ "$mode" = big ] && seeds="$seeds $ROOT/fuzz/regressions/$name"
     for seed in $seeds; do
       if [ -d "$seed" ]; then seed_dirs+=("$seed"); else echo "  ($name: seed folder $seed absent, skipped)"; fi
     done
+    [ -f "$ROOT/fuzz/dicts/$name.dict" ] && dict=("-dict=$ROOT/fuzz/dicts/$name.dict")
     if "$dir/fuzz/fuzz_$name" "$corpus" "${seed_dirs[@]}" -max_total_time="$seconds" \
-        -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 </dev/null; then
+        "${options[@]}" "${dict[@]}" -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 </dev/null; then
       echo "fuzz_$name: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$') executions in ${seconds} s, no fault"
     else
       echo "fuzz_$name: FAULT FOUND (input kept in $artifacts; log $log)" >&2
@@ -126,16 +138,16 @@ case "${1:-}" in
     [ $rc -eq 77 ] && rc=0
     exit $rc
     ;;
-  fuzz)
+  fuzz|fuzz-big)
     seconds=${2:-60}
     case "$seconds" in
-      ''|*[!0-9]*|0) echo "usage: $0 fuzz [seconds]   (a whole number above 0)" >&2; exit 2 ;;
+      ''|*[!0-9]*|0) echo "usage: $0 $1 [seconds]   (a whole number above 0)" >&2; exit 2 ;;
     esac
     install_missing
     configure_checked "$FUZZ_DIR" -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
     cmake --build "$FUZZ_DIR" -j"$(nproc)" --target \
       $(cut -d' ' -f1 "$FUZZ_DIR/fuzz/targets.txt" | sed 's/^/fuzz_/')
-    run_fuzz_targets "$FUZZ_DIR" "$seconds"
+    run_fuzz_targets "$FUZZ_DIR" "$seconds" "$([ "$1" = fuzz-big ] && echo big)"
     ;;
   bench)
     install_missing
@@ -149,7 +161,7 @@ case "${1:-}" in
     ./bench/selvorra_scaling_bench
     ;;
   *)
-    echo "usage: $0 run|test|bench|soak|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|bench|soak|fuzz [seconds]|fuzz-big [seconds]" >&2
     exit 2
     ;;
 esac
