@@ -7,6 +7,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+namespace {
+
+// The largest table the program reads; a larger file is refused.
+constexpr size_t kLargestTable = 4 * 1024 * 1024;
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
@@ -26,6 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fuzzinput::Fail("table error without the path", error.description());
         return 0;
     }
+    if (size > kLargestTable)
+        fuzzinput::Fail("a table above 4 MiB was read", QString::number(size));
     // What was found shows as the list's full-moon row.
     (void)FormatLongDate(state.NextFullMoon, fuzzinput::Locale(static_cast<int>(size)));
     return 0;
