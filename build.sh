@@ -72,9 +72,9 @@ configure_checked() {
 # seeded from fuzz/seeds and the recorded replies (when present), with the
 # markers of fuzz/dicts/<target>.dict; new inputs go to DIR/fuzz-corpus, a
 # crashing input to DIR/fuzz-artifacts. "big": the options of
-# fuzz/big-input.options, and fuzz/regressions among the seeds, so that an
-# input that once was slow is tried against the time limit. Fails when any
-# target finds a fault.
+# fuzz/big-input.options, fuzz/regressions among the seeds, so that an input
+# that once was slow is tried against the time limit, and DIR/fuzz-corpus-big.
+# Fails when any target finds a fault.
 run_fuzz_targets() {
   local dir=$1 seconds=$2 mode=${3:-} failed=0 name seeds
   local options=(-timeout=10)
@@ -83,8 +83,9 @@ run_fuzz_targets() {
   fi
   while read -r name seeds; do
     [ -n "$name" ] || continue
-    local corpus="$dir/fuzz-corpus/$name" artifacts="$dir/fuzz-artifacts/$name"
-    local log="$dir/fuzz-logs/$name.log"
+    # Big inputs would slow the ordinary runs down: they keep their own corpus.
+    local corpus="$dir/fuzz-corpus${mode:+-$mode}/$name" artifacts="$dir/fuzz-artifacts/$name"
+    local log="$dir/fuzz-logs/$name${mode:+-$mode}.log"
     mkdir -p "$corpus" "$artifacts" "$dir/fuzz-logs"
     local seed_dirs=() seed dict=()
     [ "$mode" = big ] && seeds="$seeds $ROOT/fuzz/regressions/$name"
