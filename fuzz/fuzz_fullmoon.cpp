@@ -4,9 +4,6 @@
 #include "app/StartupFiles.h"
 #include "common/RuntimeError.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 namespace {
 
 // The largest table the program reads; a larger file is refused.
@@ -16,14 +13,7 @@ constexpr size_t kLargestTable = 4 * 1024 * 1024;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.path() + QStringLiteral("/FullMoonTable.txt");
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            fuzzinput::Fail("cannot write the table file", path);
-        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QString path = fuzzinput::WriteFile(QStringLiteral("FullMoonTable.txt"), data, size);
     FormState state;
     const DateValue cutoff = MakeDate(2026, 12, 1);
     try {

@@ -8,9 +8,6 @@
 #include "common/TextFile.h"
 #include "forecast/Forecast.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 namespace {
 
 // The longest first line the program takes; a longer one is refused.
@@ -20,14 +17,7 @@ constexpr qsizetype kLongestLine = 64 * 1024;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.path() + QStringLiteral("/SkyvaneLatLong_Setup.txt");
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            fuzzinput::Fail("cannot write the settings file", path);
-        file.write(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    }
+    const QString path = fuzzinput::WriteFile(QStringLiteral("SkyvaneLatLong_Setup.txt"), data, size);
     const QStringList lines = SplitFileLines(fuzzinput::Text(data, size));
     const QString line = lines.isEmpty() ? QString() : lines.first();
     FormState state;
