@@ -58,44 +58,75 @@ qsizetype SubsetEnd(const QString &text, qsizetype open)
     return -1;
 }
 
-void BlankInternalSubset(QString &text)
+// The end (">") of the markup that starts at `at` ("<"), stepping over
+// quoted values; -1 when there is none.
+qsizetype TagEnd(const QString &text, qsizetype at)
 {
-    const qsizetype doctype = text.indexOf(QStringLiteral("<!DOCTYPE"));
-    if (doctype < 0)
-        return;
-    // The subset starts at the first "[" before the declaration's end that
-    // is not inside a literal of the external identifier.
-    qsizetype open = -1;
-    for (qsizetype i = doctype + 9; i >= 0 && i < text.size(); ++i) {
+    for (qsizetype i = at + 1; i >= 0 && i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c == u'"' || c == u'\'') {
+        if (c == u'"' || c == u'\'')
             i = text.indexOf(c, i + 1);
-            if (i < 0)
-                return;
-        } else if (c == u'[') {
-            open = i;
-            break;
-        } else if (c == u'>') {
-            return;
-        }
+        else if (c == u'>')
+            return i;
     }
-    const qsizetype end = open < 0 ? -1 : SubsetEnd(text, open);
-    for (qsizetype i = open + 1; open >= 0 && end >= 0 && i < end; ++i)
-        if (text.at(i) != u'\n' && text.at(i) != u'\r')
-            text[i] = u' ';
+    return -1;
 }
 
-void BlankCommentDashes(QString &text)
+// Walks the reply's markup in order (declaration, comments, CDATA sections,
+// processing instructions, the document type declaration, tags), so that
+// what looks like markup inside another piece of markup is left alone.
+void NeutralizeMarkup(QString &text)
 {
-    for (qsizetype at = text.indexOf(QStringLiteral("<!--")); at >= 0;
-         at = text.indexOf(QStringLiteral("<!--"), at + 4)) {
-        const qsizetype end = text.indexOf(QStringLiteral("-->"), at + 4);
+    const QStringView view(text);
+    qsizetype i = 0;
+    if (view.startsWith(u"<?xml")) {
+        const qsizetype end = text.indexOf(QStringLiteral("?>"));
         if (end < 0)
             return;
-        for (qsizetype i = at + 4; i < end; ++i)
-            if (text.at(i) == u'-')
-                text[i] = u'x';
-        at = end;
+        for (qsizetype k = 0; k < end + 2; ++k)
+            text[k] = u' ';
+        i = end + 2;
+    }
+    while ((i = text.indexOf(u'<', i)) >= 0) {
+        const QStringView rest = view.mid(i);
+        qsizetype end = -1;
+        if (rest.startsWith(u"<!--")) {
+            end = text.indexOf(QStringLiteral("-->"), i + 4);
+            for (qsizetype k = i + 4; k < end; ++k)
+                if (text.at(k) == u'-')
+                    text[k] = u'x';
+            end = end < 0 ? -1 : end + 2;
+        } else if (rest.startsWith(u"<![CDATA[")) {
+            end = text.indexOf(QStringLiteral("]]>"), i + 9);
+            end = end < 0 ? -1 : end + 2;
+        } else if (rest.startsWith(u"<?")) {
+            end = text.indexOf(QStringLiteral("?>"), i + 2);
+            end = end < 0 ? -1 : end + 1;
+        } else if (rest.startsWith(u"<!DOCTYPE")) {
+            // The internal subset starts at the first "[" outside the
+            // external identifier's literals.
+            qsizetype k = i + 9;
+            for (; k >= 0 && k < text.size() && text.at(k) != u'[' && text.at(k) != u'>'; ++k)
+                if (text.at(k) == u'"' || text.at(k) == u'\'')
+                    k = text.indexOf(text.at(k), k + 1);
+            if (k < 0 || k >= text.size())
+                return;
+            if (text.at(k) == u'[') {
+                const qsizetype close = SubsetEnd(text, k);
+                if (close < 0)
+                    return;
+                for (qsizetype m = k + 1; m < close; ++m)
+                    if (text.at(m) != u'\n' && text.at(m) != u'\r')
+                        text[m] = u' ';
+                k = close;
+            }
+            end = text.indexOf(u'>', k);
+        } else {
+            end = TagEnd(text, i);
+        }
+        if (end < 0)
+            return;
+        i = end + 1;
     }
 }
 
@@ -109,6 +140,7 @@ bool IsNameCharacter(QChar c)
 QString WithoutUncheckedParts(const QString &reply)
 {
     QString text = reply;
+    text.detach(); // views of it must stay valid while characters change
     for (QChar &c : text)
         if (c.unicode() >= 0x80)
             c = u'x';
@@ -131,13 +163,7 @@ QString WithoutUncheckedParts(const QString &reply)
         }
         i = end;
     }
-    BlankInternalSubset(text);
-    BlankCommentDashes(text);
-    if (text.startsWith(QStringLiteral("<?xml"))) {
-        const qsizetype end = text.indexOf(QStringLiteral("?>"));
-        if (end > 0)
-            text.replace(0, end + 2, QString(end + 2, u' '));
-    }
+    NeutralizeMarkup(text);
     return text;
 }
 
