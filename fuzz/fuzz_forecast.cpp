@@ -17,8 +17,9 @@ namespace {
 // What the program does not promise to check is made neutral before the
 // reader sees the reply (each character replaced by one, so that lines and
 // columns stay):
-//  - the XML declaration's own content (version, encoding): the reply is
-//    already text when it is loaded, and nothing in the declaration is read.
+//  - the XML declaration's own content (version, encoding, the case of
+//    "xml"): the reply is already text when it is loaded, and nothing in the
+//    declaration is read.
 //  - which characters from U+0080 on a name may hold: the parser takes any
 //    of them, the reader only letters and a few marks, and no value is
 //    found by a name. Every such character becomes "x"; in text and
@@ -79,7 +80,7 @@ void NeutralizeMarkup(QString &text)
 {
     const QStringView view(text);
     qsizetype i = 0;
-    if (view.startsWith(u"<?xml")) {
+    if (view.startsWith(u"<?xml", Qt::CaseInsensitive)) {
         const qsizetype end = text.indexOf(QStringLiteral("?>"));
         if (end < 0)
             return;
