@@ -27,7 +27,9 @@ namespace {
 //  - colons in names: XML lets a name hold any number anywhere, the reader
 //    only one between two parts, even without namespace processing. In every
 //    run of name characters only a first colon between two others stays, the
-//    rest become "x"; outside names that changes nothing that matters.
+//    rest become "x"; outside names that changes nothing that matters. The
+//    reader takes no colon at all in a processing instruction's target;
+//    those become "x" too (instructions carry no values).
 //  - the declarations inside a document type declaration's internal subset:
 //    the program reads none of them (an entity they declare is refused where
 //    it is used). The subset's end is found here by the rules of XML, so a
@@ -102,6 +104,9 @@ void NeutralizeMarkup(QString &text)
             end = end < 0 ? -1 : end + 2;
         } else if (rest.startsWith(u"<?")) {
             end = text.indexOf(QStringLiteral("?>"), i + 2);
+            for (qsizetype k = i + 2; k < end; ++k)
+                if (text.at(k) == u':')
+                    text[k] = u'x';
             end = end < 0 ? -1 : end + 1;
         } else if (rest.startsWith(u"<!DOCTYPE")) {
             // The internal subset starts at the first "[" outside the
