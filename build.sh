@@ -8,6 +8,9 @@
 #   ./build.sh soak   install missing packages, build, 2000 refresh cycles: memory growth
 #   ./build.sh fuzz [seconds]  install missing packages, build the fuzz targets (clang),
 #                     run each for that long (default 60 s)
+#   ./build.sh fuzz-big [seconds]  the same with inputs of several MiB, a time
+#                     and memory limit per input (fuzz/big-input.options), and the
+#                     kept regression inputs among the seeds
 #   ./build.sh bench  install missing packages, build, print the speed and size figures
 #   ./build.sh package  build selvorra_<version>_<arch>.deb here, checked by lintian
 set -euo pipefail
@@ -82,23 +85,33 @@ configure_checked() {
     -DCMAKE_CXX_COMPILER=clang++ -DSELVORRA_FUZZ=ON "$@"
 }
 
-# run_fuzz_targets DIR SECONDS: each fuzz target of DIR for SECONDS, seeded
-# from fuzz/seeds and the recorded replies (when present); new inputs go to
-# DIR/fuzz-corpus, a crashing input to DIR/fuzz-artifacts. Fails when any
-# target finds a fault.
+# run_fuzz_targets DIR SECONDS [big]: each fuzz target of DIR for SECONDS,
+# seeded from fuzz/seeds and the recorded replies (when present), with the
+# markers of fuzz/dicts/<target>.dict; new inputs go to DIR/fuzz-corpus, a
+# crashing input to DIR/fuzz-artifacts. "big": the options of
+# fuzz/big-input.options, fuzz/regressions among the seeds, so that an input
+# that once was slow is tried against the time limit, and DIR/fuzz-corpus-big.
+# Fails when any target finds a fault.
 run_fuzz_targets() {
-  local dir=$1 seconds=$2 failed=0 name seeds
+  local dir=$1 seconds=$2 mode=${3:-} failed=0 name seeds
+  local options=(-timeout=10)
+  if [ "$mode" = big ]; then
+    mapfile -t options < <(grep -v -e '^#' -e '^ *$' "$ROOT/fuzz/big-input.options")
+  fi
   while read -r name seeds; do
     [ -n "$name" ] || continue
-    local corpus="$dir/fuzz-corpus/$name" artifacts="$dir/fuzz-artifacts/$name"
-    local log="$dir/fuzz-logs/$name.log"
+    # Big inputs would slow the ordinary runs down: they keep their own corpus.
+    local corpus="$dir/fuzz-corpus${mode:+-$mode}/$name" artifacts="$dir/fuzz-artifacts/$name"
+    local log="$dir/fuzz-logs/$name${mode:+-$mode}.log"
     mkdir -p "$corpus" "$artifacts" "$dir/fuzz-logs"
-    local seed_dirs=() seed
+    local seed_dirs=() seed dict=()
+    [ "$mode" = big ] && seeds="$seeds $ROOT/fuzz/regressions/$name"
     for seed in $seeds; do
       if [ -d "$seed" ]; then seed_dirs+=("$seed"); else echo "  ($name: seed folder $seed absent, skipped)"; fi
     done
+    [ -f "$ROOT/fuzz/dicts/$name.dict" ] && dict=("-dict=$ROOT/fuzz/dicts/$name.dict")
     if "$dir/fuzz/fuzz_$name" "$corpus" "${seed_dirs[@]}" -max_total_time="$seconds" \
-        -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 </dev/null; then
+        "${options[@]}" "${dict[@]}" -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 </dev/null; then
       echo "fuzz_$name: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$') executions in ${seconds} s, no fault"
     else
       echo "fuzz_$name: FAULT FOUND (input kept in $artifacts; log $log)" >&2
@@ -146,16 +159,16 @@ case "${1:-}" in
     [ $rc -eq 77 ] && rc=0
     exit $rc
     ;;
-  fuzz)
+  fuzz|fuzz-big)
     seconds=${2:-60}
     case "$seconds" in
-      ''|*[!0-9]*|0) echo "usage: $0 fuzz [seconds]   (a whole number above 0)" >&2; exit 2 ;;
+      ''|*[!0-9]*|0) echo "usage: $0 $1 [seconds]   (a whole number above 0)" >&2; exit 2 ;;
     esac
     install_missing "${RUN_PACKAGES[@]}" "${CLANG_PACKAGES[@]}"
     configure_checked "$FUZZ_DIR" -DSELVORRA_TESTS=OFF -DSELVORRA_BENCH=OFF
     cmake --build "$FUZZ_DIR" -j"$(nproc)" --target \
       $(cut -d' ' -f1 "$FUZZ_DIR/fuzz/targets.txt" | sed 's/^/fuzz_/')
-    run_fuzz_targets "$FUZZ_DIR" "$seconds"
+    run_fuzz_targets "$FUZZ_DIR" "$seconds" "$([ "$1" = fuzz-big ] && echo big)"
     ;;
   bench)
     install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
@@ -165,6 +178,8 @@ case "${1:-}" in
     ./bench/selvorra_pipeline_bench
     echo "== Start-up, memory and connections against two loopback HTTPS servers"
     QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
+    echo "== Time and memory of each text stage as hostile inputs grow (1, 4, 16 MiB)"
+    ./bench/selvorra_scaling_bench
     ;;
   package)
     install_missing "${RUN_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
@@ -189,7 +204,7 @@ case "${1:-}" in
     echo "Install: apt install $deb    Remove: apt purge selvorra"
     ;;
   *)
-    echo "usage: $0 run|test|bench|soak|fuzz [seconds]|package" >&2
+    echo "usage: $0 run|test|bench|soak|fuzz [seconds]|fuzz-big [seconds]|package" >&2
     exit 2
     ;;
 esac

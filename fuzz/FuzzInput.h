@@ -5,8 +5,10 @@
 
 #include "common/Text.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -34,9 +36,24 @@ inline const QLocale &Locale(int index)
     return locales[index % 3];
 }
 
+[[noreturn]] void Fail(const char *what, const QString &detail = QString());
+
+// The input as the file `name` in a folder of the target's own, as the
+// program finds its files beside it; returns the file's path.
+inline QString WriteFile(const QString &name, const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.path() + u'/' + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
+        Fail("cannot write the input file", path);
+    return path;
+}
+
 // A broken promise of the code under test: report it and abort so that the
 // fuzzer keeps the input.
-[[noreturn]] inline void Fail(const char *what, const QString &detail = QString())
+[[noreturn]] inline void Fail(const char *what, const QString &detail)
 {
     std::fprintf(stderr, "fuzz check failed: %s %s\n", what, detail.toUtf8().constData());
     std::abort();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
@@ -22,8 +23,14 @@ bool Replay(const QString &path)
         return false;
     }
     const QByteArray bytes = file.readAll();
+    const auto start = std::chrono::steady_clock::now();
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
                            static_cast<size_t>(bytes.size()));
+    // Some kept inputs were slow once; the time says whether one is again
+    // (the fuzz runs' own time limit is what fails it).
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (seconds >= 1.0)
+        std::printf("%s took %.1f s\n", qPrintable(path), seconds);
     return true;
 }
 

@@ -4,19 +4,16 @@
 #include "app/StartupFiles.h"
 #include "common/RuntimeError.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+namespace {
+
+// The largest table the program reads; a larger file is refused.
+constexpr size_t kLargestTable = 4 * 1024 * 1024;
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.path() + QStringLiteral("/FullMoonTable.txt");
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            fuzzinput::Fail("cannot write the table file", path);
-        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QString path = fuzzinput::WriteFile(QStringLiteral("FullMoonTable.txt"), data, size);
     FormState state;
     const DateValue cutoff = MakeDate(2026, 12, 1);
     try {
@@ -26,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fuzzinput::Fail("table error without the path", error.description());
         return 0;
     }
+    if (size > kLargestTable)
+        fuzzinput::Fail("a table above 4 MiB was read", QString::number(size));
     // What was found shows as the list's full-moon row.
     (void)FormatLongDate(state.NextFullMoon, fuzzinput::Locale(static_cast<int>(size)));
     return 0;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// The program's stages as the scaling benchmark runs them, each from its
+// input to what the window would show. Each returns how far the input got
+// ("shown", or the run-time error that stopped it), for the table.
+namespace scaling {
+
+// Reply text to the window's forecast content: extraction (load, both
+// scans), composition, the moonrise row and the title.
+QString ForecastStage(const QString &reply);
+
+// Sun/moon reply to the text box lines, the title and the picture number.
+QString SunMoonStage(const QString &reply);
+
+// Tomorrow's moonrise from a sun/moon reply.
+QString TomorrowStage(const QString &reply);
+
+// The settings file to the form state and the two queries built from it.
+QString SettingsStage(const QString &path);
+
+// The full-moon table to the list's full-moon row.
+QString FullMoonStage(const QString &path);
+
+} // namespace scaling

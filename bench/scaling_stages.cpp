@@ -1,0 +1,109 @@
+// The only place where the scaling benchmark calls into the program: when a
+// stage's signature changes, this file follows.
+#include "ScalingStages.h"
+
+#include "almanac/Almanac.h"
+#include "app/StartupFiles.h"
+#include "common/RuntimeError.h"
+#include "forecast/Forecast.h"
+
+#include <QLocale>
+
+namespace scaling {
+
+namespace {
+
+const QLocale &Locale()
+{
+    static const QLocale locale(QLocale::English, QLocale::UnitedStates);
+    return locale;
+}
+
+// The start of the error's description: enough to tell the cases apart.
+QString Stopped(const RuntimeError &error)
+{
+    return QStringLiteral("error: ") + error.description().left(60);
+}
+
+// Keeps a result alive so the work that made it is not dropped.
+volatile qsizetype sink = 0;
+
+} // namespace
+
+QString ForecastStage(const QString &reply)
+{
+    try {
+        const ForecastStages stages = ExtractForecastReply(reply);
+        if (stages.outcome == ForecastOutcome::NoForecast)
+            return QStringLiteral("no forecast");
+        if (stages.outcome == ForecastOutcome::NotLoaded)
+            return QStringLiteral("not loaded");
+        DisplayInputs inputs;
+        inputs.almanacText = QStringLiteral("Sunrise:  6:12 AM\r\nSunset:  4:31 PM\r\n");
+        inputs.almanacTitle = QStringLiteral(" Moon WAXing 23%");
+        inputs.nextFullMoon = MakeDate(2026, 12, 23, 17, 28);
+        inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
+        inputs.lastForecastTime = inputs.lastAlmanacTime;
+        const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
+        const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
+        sink = view.text1.size() + view.rows.size() + moonrise.text.size()
+            + ForecastTitle(view.temperatureText, inputs.almanacTitle).size();
+        return view.failed ? QStringLiteral("display stopped: ") + view.failure.left(50) : QStringLiteral("shown");
+    } catch (const RuntimeError &error) {
+        return Stopped(error);
+    }
+}
+
+QString SunMoonStage(const QString &reply)
+{
+    try {
+        const AlmanacTexts texts = ScanAlmanacReply(reply, Locale());
+        const AlmanacComposition composition = ComposeAlmanac(texts);
+        sink = composition.text.size() + composition.title.size()
+            + MoonImageNumber(texts.illuminationText, texts.phaseWord);
+        return QStringLiteral("shown");
+    } catch (const RuntimeError &error) {
+        return Stopped(error);
+    }
+}
+
+QString TomorrowStage(const QString &reply)
+{
+    try {
+        const std::optional<QString> moonrise = ScanTomorrowMoonrise(reply, Locale());
+        sink = moonrise ? moonrise->size() : 0;
+        return moonrise ? QStringLiteral("shown") : QStringLiteral("no moonrise");
+    } catch (const RuntimeError &error) {
+        return Stopped(error);
+    }
+}
+
+QString SettingsStage(const QString &path)
+{
+    FormState state;
+    bool autoUpdate = true;
+    try {
+        ReadSettingsFile(path, state, autoUpdate);
+    } catch (const RuntimeError &error) {
+        return Stopped(error);
+    }
+    sink = AlmanacQuery(kAlmanacOrigin, state.Latitude, state.Longitude, state.QueryExtra,
+                        MakeDate(2026, 12, 6, 10, 0))
+               .size()
+        + ForecastQuery(kForecastOrigin, state.Latitude, state.Longitude).size();
+    return QStringLiteral("read");
+}
+
+QString FullMoonStage(const QString &path)
+{
+    FormState state;
+    try {
+        LookupNextFullMoon(path, MakeDate(2026, 12, 1), state);
+    } catch (const RuntimeError &error) {
+        return Stopped(error);
+    }
+    sink = FormatLongDate(state.NextFullMoon, Locale()).size();
+    return QStringLiteral("shown");
+}
+
+} // namespace scaling
