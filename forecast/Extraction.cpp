@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 namespace {
 
 // How the reply is arranged: which temperature series comes first and which
@@ -71,9 +73,9 @@ int NextTableRow(int row, const char *column)
 // the split, so a flood of them costs no list of millions of fields.
 QStringList FieldsOf(const pugi::xml_node &element, const char *what)
 {
-    const QString text = NodeText(element);
-    CheckedInt16(text.count(u'|'), what);
-    return SplitText(text, QStringLiteral("|"));
+    const std::string text = NodeTextUtf8(element);
+    CheckedInt16(std::count(text.begin(), text.end(), '|'), what);
+    return SplitText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QStringLiteral("|"));
 }
 
 // The short condition text for one worded forecast: its first sentence, or

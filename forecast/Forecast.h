@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace pugi {
@@ -25,6 +26,8 @@ QString ForecastQuery(const QString &origin, const QString &latitude, const QStr
 // Flattens one element: its attribute values, then its single text or the
 // flattened strings of its child elements, joined by "|".
 QString NodeText(const pugi::xml_node &element);
+// The same as UTF-8, as the parser holds its values.
+std::string NodeTextUtf8(const pugi::xml_node &element);
 
 // Rows 0-10 by columns 0-7; row 0 and columns 5-7 stay empty.
 using PeriodTable = std::array<std::array<QString, 8>, 11>;

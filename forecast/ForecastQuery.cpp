@@ -24,7 +24,7 @@ QString ForecastQuery(const QString &origin, const QString &latitude, const QStr
 // The fields are written into one buffer in document order, walking the tree
 // by its parent and sibling links: each value is copied once, whatever the
 // nesting, and no stack grows with the depth.
-QString NodeText(const pugi::xml_node &element)
+std::string NodeTextUtf8(const pugi::xml_node &element)
 {
     std::string out;
     bool first = true;   // the element being written has no field yet
@@ -59,7 +59,7 @@ QString NodeText(const pugi::xml_node &element)
         // through the elements it completes.
         for (;;) {
             if (node == element)
-                return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+                return out;
             if (const pugi::xml_node next = ElementFrom(node.next_sibling())) {
                 out += '|';
                 first = true;
@@ -69,4 +69,10 @@ QString NodeText(const pugi::xml_node &element)
             node = node.parent();
         }
     }
+}
+
+QString NodeText(const pugi::xml_node &element)
+{
+    const std::string text = NodeTextUtf8(element);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

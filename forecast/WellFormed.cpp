@@ -240,8 +240,15 @@ std::string_view PrefixOf(const char *name)
     return colon == nullptr ? std::string_view() : std::string_view(name, static_cast<size_t>(colon - name));
 }
 
-bool Less(const char *a, const char *b) { return std::strcmp(a, b) < 0; }
 bool Same(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
+
+size_t NameHash(const char *name)
+{
+    size_t hash = 14695981039346656037ULL;   // FNV-1a
+    for (; *name; ++name)
+        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ULL;
+    return hash;
+}
 
 // The elements' checks, given in document order with their nesting level; it
 // keeps the namespace prefixes that are in scope.
@@ -253,40 +260,49 @@ public:
             --inScope_[declared_.back().second];
             declared_.pop_back();
         }
-
-        names_.clear();
-        for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
-             attribute = attribute.next_attribute()) {
-            const char *name = attribute.name();
-            names_.push_back(name);
-            if (std::strncmp(name, "xmlns:", 6) == 0) {
-                declared_.emplace_back(level, std::string_view(name + 6));
+        // Declarations first: an attribute may use a prefix declared after it.
+        size_t count = 0;
+        for (const pugi::xml_attribute &attribute : element.attributes()) {
+            ++count;
+            if (std::strncmp(attribute.name(), "xmlns:", 6) == 0) {
+                declared_.emplace_back(level, std::string_view(attribute.name() + 6));
                 ++inScope_[declared_.back().second];
             }
         }
-        if (Repeats())
-            return false;
-
         if (!Declared(PrefixOf(element.name())))
             return false;
-        return std::all_of(names_.begin(), names_.end(), [this](const char *name) {
-            const std::string_view prefix = PrefixOf(name);
-            return prefix == "xmlns" || Declared(prefix);
-        });
+        for (const pugi::xml_attribute &attribute : element.attributes()) {
+            const std::string_view prefix = PrefixOf(attribute.name());
+            if (prefix != "xmlns" && !Declared(prefix))
+                return false;
+        }
+        return !Repeats(element, count);
     }
 
 private:
-    bool Repeats()
+    // Elements have a handful of attributes, compared pairwise; many are
+    // looked up in a table of their names, so a million of them cost a
+    // million steps.
+    bool Repeats(const pugi::xml_node &element, size_t count)
     {
-        // Elements have a handful of attributes; only many are worth sorting.
-        if (names_.size() > 8) {
-            std::sort(names_.begin(), names_.end(), Less);
-            return std::adjacent_find(names_.begin(), names_.end(), Same) != names_.end();
+        if (count <= 8) {
+            for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
+                for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+                    if (Same(a.name(), b.name()))
+                        return true;
+            return false;
         }
-        for (size_t i = 0; i < names_.size(); ++i)
-            for (size_t j = i + 1; j < names_.size(); ++j)
-                if (Same(names_[i], names_[j]))
+        size_t size = 16;
+        while (size < count + count / 3)
+            size *= 2;
+        names_.assign(size, nullptr);
+        for (const pugi::xml_attribute &attribute : element.attributes()) {
+            size_t at = NameHash(attribute.name()) & (size - 1);
+            for (; names_[at] != nullptr; at = (at + 1) & (size - 1))
+                if (Same(names_[at], attribute.name()))
                     return true;
+            names_[at] = attribute.name();
+        }
         return false;
     }
 
@@ -300,7 +316,7 @@ private:
 
     std::vector<std::pair<int, std::string_view>> declared_;
     std::unordered_map<std::string_view, int> inScope_;
-    std::vector<const char *> names_;
+    std::vector<const char *> names_;   // the table of Repeats(); null is free
 };
 
 } // namespace

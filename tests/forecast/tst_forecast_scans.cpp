@@ -199,6 +199,7 @@ private slots:
             Reply("<location><city>A &nbsp; B</city></location>" + data),
             Reply("<location><value dwml:nil=\"true\"/></location>" + data),
             Reply("<location a=\"1\" a=\"2\"/>" + data),
+            Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" e=\"\"/>" + data),
             Reply("<location>A\x01B</location>" + data),
             "\n" + Reply(data),
             Reply("<location a=\"x<y\"/>" + data),
@@ -222,6 +223,8 @@ private slots:
             Reply(data).replace("<dwml", "<!-- made by hand -->\n<!DOCTYPE dwml>\n<dwml"),
             Reply(data).replace("<dwml", "<!DOCTYPE dwml [<!-- it's \"ours\" --><?pi ']'?>]>\n<dwml"),
             Reply("<location xmlns:dwml=\"urn:x\"><value dwml:nil=\"true\"/></location>" + data),
+            Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" dwml:k=\"\" "
+                  "xmlns:dwml=\"urn:x\"/>" + data),
             Reply("<location a=\"x > y &quot;&#x263A;&apos;\"><![CDATA[A & B <]]><!-- A & B < --></location>"
                   + data),
             Reply("<location><?xml-stylesheet href=\"a&b\"?>A &lt; B &gt; C</location>" + data),
