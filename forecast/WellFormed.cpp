@@ -102,6 +102,13 @@ qsizetype SectionEnd(std::u16string_view text, qsizetype at, std::u16string_view
     return end + static_cast<qsizetype>(closer.size()) - 1;
 }
 
+// The end of a comment starting at `at`: a comment holds no "--" but its end.
+qsizetype CommentEnd(std::u16string_view text, qsizetype at)
+{
+    const qsizetype dashes = Find(text, u"--", at + 4);
+    return dashes >= 0 && StartsAt(text, dashes, u"-->") ? SectionEnd(text, at, u"<!--", u"-->") : -1;
+}
+
 // The end (">") of a document type declaration starting at `at`, stepping
 // over its internal subset, quoted literals, and the comments and processing
 // instructions the subset may hold (an apostrophe in a comment is no quote).
@@ -112,7 +119,7 @@ qsizetype DoctypeEnd(std::u16string_view text, qsizetype at)
     for (qsizetype i = at + 2; i < n; ++i) {
         const char16_t c = text[i];
         if (brackets > 0 && StartsAt(text, i, u"<!--")) {
-            i = SectionEnd(text, i, u"<!--", u"-->");
+            i = CommentEnd(text, i);
         } else if (brackets > 0 && StartsAt(text, i, u"<?")) {
             i = SectionEnd(text, i, u"<?", u"?>");
         } else if (c == u'"' || c == u'\'') {
@@ -200,7 +207,7 @@ bool WellFormedText(const QString &reply)
         } else if (!StartsAt(text, i, u"</") && ++nodes > kMaxReplyNodes) {
             return false;
         } else if (StartsAt(text, i, u"<!--")) {
-            i = SectionEnd(text, i, u"<!--", u"-->");
+            i = CommentEnd(text, i);
         } else if (StartsAt(text, i, u"<![CDATA[")) {
             i = SectionEnd(text, i, u"<![CDATA[", u"]]>");
         } else if (StartsAt(text, i, u"<?")) {

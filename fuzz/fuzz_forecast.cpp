@@ -34,9 +34,6 @@ namespace {
 //    the program reads none of them (an entity they declare is refused where
 //    it is used). The subset's end is found here by the rules of XML, so a
 //    reply whose own check ends the subset elsewhere still differs.
-//  - "-" inside a comment: XML refuses "--" there, the program's check does
-//    not, and comments carry no values. (A gap in the program's check
-//    nonetheless; once the check refuses it, drop this rule.)
 
 // The "]" that ends the internal subset opened at `open`, stepping over
 // literals, comments and processing instructions; -1 when there is none.
@@ -95,9 +92,6 @@ void NeutralizeMarkup(QString &text)
         qsizetype end = -1;
         if (rest.startsWith(u"<!--")) {
             end = text.indexOf(QStringLiteral("-->"), i + 4);
-            for (qsizetype k = i + 4; k < end; ++k)
-                if (text.at(k) == u'-')
-                    text[k] = u'x';
             end = end < 0 ? -1 : end + 2;
         } else if (rest.startsWith(u"<![CDATA[")) {
             end = text.indexOf(QStringLiteral("]]>"), i + 9);

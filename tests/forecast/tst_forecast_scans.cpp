@@ -209,6 +209,8 @@ private slots:
             Reply("<location>A ]]> B</location>" + data),
             Reply("<location><?xml version=\"1.0\"?></location>" + data),
             Reply("<location><!-- not closed </location>" + data),
+            Reply("<location><!-- a -- b --></location>" + data),
+            Reply("<location><!-- a ---></location>" + data),
             // An apostrophe in a comment of the internal subset is no quote:
             // the bare "&" after it is still seen.
             Reply("<location><city>A & B's</city><!-- ]> --></location>" + data)
