@@ -1,6 +1,7 @@
 #include "almanac/Almanac.h"
 
 #include "common/RuntimeError.h"
+#include "common/Checked16.h"
 #include "common/Text.h"
 
 #include <QStringView>
@@ -77,19 +78,9 @@ QString TakeTime(const QString &timeText, const QLocale &locale)
     return FormatShortTime(hour, minute, locale);
 }
 
-} // namespace
-
-QString AlmanacQuery(const QString &origin, const QString &latitude, const QString &longitude,
-                     const QString &queryExtra, DateValue date)
-{
-    QString url = origin + QStringLiteral("/api/rstt/oneday?date=YYYY-MM-DD &coords=") + latitude
-        + QStringLiteral(", ") + longitude + QStringLiteral("&") + queryExtra
-        + QStringLiteral(" &dst=true");
-    url.replace(kDatePlaceholder, FormatIsoDate(date), Qt::CaseSensitive);
-    return url;
-}
-
-AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale)
+// The scans and the picture choice stop with the run-time error on what
+// they cannot read; the public functions turn it into a failed result.
+AlmanacTexts ScanToday(const QString &reply, const QLocale &locale)
 {
     AlmanacTexts texts;
     bool setSeen = false;
@@ -150,22 +141,7 @@ AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale)
     return texts;
 }
 
-AlmanacComposition ComposeAlmanac(const AlmanacTexts &texts)
-{
-    const QString lineEnd = QStringLiteral("\r\n");
-    AlmanacComposition out;
-    out.text = QStringLiteral("Sunrise: ") + texts.sunriseTime + lineEnd
-        + QStringLiteral("Sunset: ") + texts.sunsetTime + lineEnd
-        + QStringLiteral("Moonrise: ") + texts.moonriseTime + lineEnd
-        + QStringLiteral("Moonset: ") + texts.moonsetTime + lineEnd + texts.phaseWord
-        + QStringLiteral(" ") + texts.illuminationText + QStringLiteral(" visible") + lineEnd;
-    out.title = QStringLiteral(" Moon ") + texts.phaseWord + QStringLiteral(" ")
-        + texts.illuminationText + QStringLiteral(" Sunrise: ") + texts.sunriseTime
-        + QStringLiteral("  Sunset: ") + texts.sunsetTime;
-    return out;
-}
-
-int MoonImageNumber(const QString &illuminationText, const QString &phaseWord)
+int ImageFor(const QString &illuminationText, const QString &phaseWord)
 {
     const int percent = RoundHalfEven16(LeadingNumber(illuminationText));
     const bool waxing = phaseWord == QStringLiteral("WAXing");
@@ -180,7 +156,7 @@ int MoonImageNumber(const QString &illuminationText, const QString &phaseWord)
     return 5; // full moon
 }
 
-std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale &locale)
+QString ScanTomorrow(const QString &reply, const QLocale &locale)
 {
     // Only a rise makes a time pending, so the moon's set and transit entries
     // change nothing, whatever their order.
@@ -189,7 +165,7 @@ std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale 
     bool inSunData = false;
     QString timeText;
 
-    std::optional<QString> moonrise;
+    QString moonrise;
     ForEachPiece(reply, [&](QStringView piece, bool last) {
         bool timeInPiece = false;
 
@@ -217,4 +193,52 @@ std::optional<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale 
         return true;
     });
     return moonrise;
+}
+
+} // namespace
+
+QString AlmanacQuery(const QString &origin, const QString &latitude, const QString &longitude,
+                     const QString &queryExtra, DateValue date)
+{
+    QString url = origin + QStringLiteral("/api/rstt/oneday?date=YYYY-MM-DD &coords=") + latitude
+        + QStringLiteral(", ") + longitude + QStringLiteral("&") + queryExtra
+        + QStringLiteral(" &dst=true");
+    url.replace(kDatePlaceholder, FormatIsoDate(date), Qt::CaseSensitive);
+    return url;
+}
+
+QString TomorrowQuery(const QString &origin, const QString &latitude, const QString &longitude,
+                      const QString &queryExtra, DateValue now)
+{
+    return AlmanacQuery(origin, latitude, longitude, queryExtra, now + 1);
+}
+
+AlmanacComposition ComposeAlmanac(const AlmanacTexts &texts)
+{
+    const QString lineEnd = QStringLiteral("\r\n");
+    AlmanacComposition out;
+    out.text = QStringLiteral("Sunrise: ") + texts.sunriseTime + lineEnd
+        + QStringLiteral("Sunset: ") + texts.sunsetTime + lineEnd
+        + QStringLiteral("Moonrise: ") + texts.moonriseTime + lineEnd
+        + QStringLiteral("Moonset: ") + texts.moonsetTime + lineEnd + texts.phaseWord
+        + QStringLiteral(" ") + texts.illuminationText + QStringLiteral(" visible") + lineEnd;
+    out.title = QStringLiteral(" Moon ") + texts.phaseWord + QStringLiteral(" ")
+        + texts.illuminationText + QStringLiteral(" Sunrise: ") + texts.sunriseTime
+        + QStringLiteral("  Sunset: ") + texts.sunsetTime;
+    return out;
+}
+
+Result<AlmanacTexts> ScanAlmanacReply(const QString &reply, const QLocale &locale)
+{
+    return RunStage([&] { return ScanToday(reply, locale); });
+}
+
+Result<int> MoonImageNumber(const QString &illuminationText, const QString &phaseWord)
+{
+    return RunStage([&] { return ImageFor(illuminationText, phaseWord); });
+}
+
+Result<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale &locale)
+{
+    return RunStage([&] { return ScanTomorrow(reply, locale); });
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "common/DateValue.h"
+#include "common/Result.h"
 
 #include <QLocale>
 #include <QString>
 
-#include <optional>
 
 // The sun/moon refresh in plain functions: query, reply scan, composition.
 
@@ -16,6 +16,10 @@ inline const QString kAlmanacOrigin = QStringLiteral("https://aa.usno.navy.mil")
 // replaced by `date` formatted "yyyy-mm-dd". Nothing is escaped here.
 QString AlmanacQuery(const QString &origin, const QString &latitude, const QString &longitude,
                      const QString &queryExtra, DateValue date);
+
+// The same query for the day after `now`: tomorrow's moonrise.
+QString TomorrowQuery(const QString &origin, const QString &latitude, const QString &longitude,
+                      const QString &queryExtra, DateValue now);
 
 struct AlmanacTexts {
     QString phaseWord;
@@ -28,9 +32,9 @@ struct AlmanacTexts {
 };
 
 // The reply scan. A time text after a rise or set marker that cannot be read
-// as a 24-hour hh:mm raises RuntimeError (the caller then keeps everything it
-// had).
-AlmanacTexts ScanAlmanacReply(const QString &reply, const QLocale &locale = QLocale::system());
+// as a 24-hour hh:mm, or a reply cut short after a time, fails the scan (the
+// caller then keeps everything it had).
+Result<AlmanacTexts> ScanAlmanacReply(const QString &reply, const QLocale &locale = QLocale::system());
 
 struct AlmanacComposition {
     QString text;  // five lines, each ending in CR LF
@@ -41,11 +45,10 @@ AlmanacComposition ComposeAlmanac(const AlmanacTexts &texts);
 
 // The moon picture (1-8) for the illumination's leading number rounded half
 // to even into 16 bits and whether the phase word is exactly "WAXing". A
-// number outside 16 bits raises RuntimeError.
-int MoonImageNumber(const QString &illuminationText, const QString &phaseWord);
+// number outside 16 bits fails.
+Result<int> MoonImageNumber(const QString &illuminationText, const QString &phaseWord);
 
 // Tomorrow's moonrise: the first rise before "sundata:", formatted
-// " h:mm AMPM"; nullopt when there is none. An unreadable time (also the
-// sun's, read before it is dropped) raises RuntimeError.
-std::optional<QString> ScanTomorrowMoonrise(const QString &reply,
-                                            const QLocale &locale = QLocale::system());
+// " h:mm AMPM"; empty when there is none. An unreadable time (also the
+// sun's, read before it is dropped) fails the scan.
+Result<QString> ScanTomorrowMoonrise(const QString &reply, const QLocale &locale = QLocale::system());

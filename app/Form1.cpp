@@ -3,7 +3,7 @@
 #include "StartupFiles.h"
 
 #include "common/RuntimeError.h"
-#include "common/Text.h"
+#include "common/CodePage.h"
 #include "common/TextFile.h"
 
 #include <QCloseEvent>
@@ -243,7 +243,7 @@ void Form1::Form_Load()
     RunHandler([this] { StartupSequence(); }, true);
 }
 
-void Form1::ReportStartupFailure(const QString &description)
+void Form1::ShowErrorLoadingSettings(const QString &description)
 {
     platform_.ShowMessage(this, description + kStartupFailureSuffix, kStartupFailureTitle);
 }
@@ -277,9 +277,7 @@ void Form1::StartupSequence()
         RefreshForecast();
         repaint();
     } catch (const RuntimeError &error) {
-        ReportStartupFailure(error.description());
-    } catch (const std::exception &error) {
-        ReportStartupFailure(QString::fromLocal8Bit(error.what()));
+        ShowErrorLoadingSettings(error.description());
     }
 }
 
@@ -309,14 +307,9 @@ void Form1::Update_Click()
 {
     RunHandler(
         [this] {
-            try {
-                state_.LastForecastTime = platform_.Now();
-                RefreshForecast();
-            } catch (const RuntimeError &error) {
-                ReportStartupFailure(error.description());
-            } catch (const std::exception &error) {
-                ReportStartupFailure(QString::fromLocal8Bit(error.what()));
-            }
+            // The refresh reports its own failures: nothing reaches this handler.
+            state_.LastForecastTime = platform_.Now();
+            RefreshForecast();
         },
         true);
 }
@@ -376,78 +369,71 @@ bool Form1::PrepareSettingsFile(const FilePlaces &places)
 void Form1::RefreshAlmanac()
 {
     BusyCursor busy;
-    try {
-        const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
-                                         state_.QueryExtra, platform_.Now());
-        const QString reply = platform_.DownloadUrl(url, 0);
-        // Nothing fetched (offline, a failing host): the sun and moon of the
-        // last good refresh stay until the next one.
-        if (reply.isEmpty())
-            return;
-        const AlmanacTexts texts = ScanAlmanacReply(reply);
-        const AlmanacComposition composition = ComposeAlmanac(texts);
-        state_.AlmanacText = composition.text;
-        state_.AlmanacTitle = composition.title;
-        const int image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
-        setWindowIcon(ImageList1.Picture(image));
-        iconIndex_ = image;
-    } catch (const std::exception &) {
-        // A failed run keeps what the window had; the timer tries again later.
+    const QString reply = platform_.DownloadUrl(
+        AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude, state_.QueryExtra, platform_.Now()), 0);
+    // Nothing fetched (offline, a failing host), or a reply that could not be
+    // read: the sun and moon of the last good refresh stay until the next one.
+    if (reply.isEmpty())
+        return;
+    const Result<AlmanacTexts> scan = ScanAlmanacReply(reply);
+    if (!scan)
+        return;
+    const AlmanacComposition composition = ComposeAlmanac(scan.value);
+    state_.AlmanacText = composition.text;
+    state_.AlmanacTitle = composition.title;
+    // An illumination beyond 16 bits keeps the picture the window had.
+    if (const Result<int> image = MoonImageNumber(scan.value.illuminationText, scan.value.phaseWord)) {
+        setWindowIcon(ImageList1.Picture(image.value));
+        iconIndex_ = image.value;
     }
 }
 
 void Form1::FetchTomorrowMoonrise()
 {
     BusyCursor busy;
-    try {
-        const QString url = AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude,
-                                         state_.QueryExtra, platform_.Now() + 1);
-        const QString reply = platform_.DownloadUrl(url, 0);
-        if (const auto moonrise = ScanTomorrowMoonrise(reply))
-            state_.MoonriseTomorrowText = *moonrise;
-    } catch (const std::exception &) {
-        // The moonrise row keeps the last time found.
-    }
+    const QString reply = platform_.DownloadUrl(
+        TomorrowQuery(origins_.almanac, state_.Latitude, state_.Longitude, state_.QueryExtra, platform_.Now()), 0);
+    // The moonrise row keeps the last time found.
+    const Result<QString> moonrise = ScanTomorrowMoonrise(reply);
+    if (moonrise && !moonrise.value.isEmpty())
+        state_.MoonriseTomorrowText = moonrise.value;
 }
 
 void Form1::RefreshForecast()
 {
     BusyCursor busy;
     QString temperatureText;
-    try {
-        const QString url = ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude);
-        const QString reply = platform_.DownloadUrl(url, 0);
-        const net::DownloadReport report = platform_.LastDownloadReport();
-        const ForecastStages stages = ExtractForecastReply(reply);
-        if (stages.outcome == ForecastOutcome::NoForecast) {
-            busy.release();
-            platform_.ShowMessage(this, NoForecastText(report), QString());
-            return;
+    const QString reply =
+        platform_.DownloadUrl(ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude), 0);
+    const net::DownloadReport report = platform_.LastDownloadReport();
+    const ExtractionResult read = ExtractForecastReply(reply);
+    if (read.outcome == ForecastOutcome::NoForecast) {
+        busy.release();
+        platform_.ShowMessage(this, NoForecastText(report), QString());
+        return;
+    }
+    // A reply that did not load or whose scan failed changes only the title.
+    if (read) {
+        DisplayInputs inputs;
+        inputs.almanacText = state_.AlmanacText;
+        inputs.almanacTitle = state_.AlmanacTitle;
+        inputs.nextFullMoon = state_.NextFullMoon;
+        inputs.lastAlmanacTime = state_.LastAlmanacTime;
+        inputs.lastForecastTime = state_.LastForecastTime;
+        inputs.timerEnabled = Timer1->isActive();
+        const ForecastView view = ComposeForecastView(read.extraction, inputs);
+        temperatureText = view.temperatureText;
+        SetTemperature(view.labelText);
+        SetText1(view.text1);
+        if (view) {
+            lvwEmployees->clear();
+            for (const ListRow &row : view.rows)
+                AddRow(row);
+            FetchTomorrowMoonrise();
+            AddRow(MoonriseRow(state_.MoonriseTomorrowText));
+            for (const ListRow &row : view.timeRows)
+                AddRow(row);
         }
-        if (stages.outcome == ForecastOutcome::Extracted) {
-            DisplayInputs inputs;
-            inputs.almanacText = state_.AlmanacText;
-            inputs.almanacTitle = state_.AlmanacTitle;
-            inputs.nextFullMoon = state_.NextFullMoon;
-            inputs.lastAlmanacTime = state_.LastAlmanacTime;
-            inputs.lastForecastTime = state_.LastForecastTime;
-            inputs.timerEnabled = Timer1->isActive();
-            const ForecastView view = ComposeForecastView(stages.extraction, inputs);
-            temperatureText = view.temperatureText;
-            SetTemperature(view.labelText);
-            SetText1(view.text1);
-            if (!view.failed) {
-                lvwEmployees->clear();
-                for (const ListRow &row : view.rows)
-                    AddRow(row);
-                FetchTomorrowMoonrise();
-                AddRow(MoonriseRow(state_.MoonriseTomorrowText));
-                for (const ListRow &row : view.timeRows)
-                    AddRow(row);
-            }
-        }
-    } catch (const std::exception &) {
-        // Whatever was shown stays; the title below still reflects this run.
     }
     setWindowTitle(Shown(ForecastTitle(temperatureText, state_.AlmanacTitle), kMostInLine));
     repaint();

@@ -6,7 +6,8 @@
 #include "StartupFiles.h"
 
 #include "almanac/Almanac.h"
-#include "forecast/Forecast.h"
+#include "forecast/Display.h"
+#include "forecast/ForecastQuery.h"
 
 #include <QString>
 #include <QWidget>
@@ -74,7 +75,9 @@ private:
     // is there; false, after a message naming the path, when it cannot be edited.
     bool PrepareSettingsFile(const FilePlaces &places);
     void StartupSequence();
-    void ReportStartupFailure(const QString &description);
+    // The start-up's one message box: what failed reading the two files,
+    // with a reminder of the settings line's format.
+    void ShowErrorLoadingSettings(const QString &description);
     void SetText1(const QString &text);
     void SetTemperature(const QString &labelText);
     void AddColumn(const QString &text, int width);

@@ -9,7 +9,7 @@
 //     selvorra_pipeline_bench [Google Benchmark options]
 
 #include "almanac/Almanac.h"
-#include "forecast/Forecast.h"
+#include "forecast/Display.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,37 +43,33 @@ const QLocale &Locale()
 // the reply went, for the label.
 const char *ForecastOnce(const QString &reply, const DisplayInputs &inputs)
 {
-    try {
-        const ForecastStages stages = ExtractForecastReply(reply);
-        if (stages.outcome == ForecastOutcome::NoForecast)
-            return "no forecast";
-        if (stages.outcome == ForecastOutcome::NotLoaded)
-            return "not loaded";
-        const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
-        benchmark::DoNotOptimize(view.rows.data());
-        benchmark::DoNotOptimize(view.text1.constData());
-        const QString title = ForecastTitle(view.temperatureText, inputs.almanacTitle);
-        benchmark::DoNotOptimize(title.constData());
-        return view.failed ? "display stopped" : "displayed";
-    } catch (const std::exception &) {
-        // The window would keep what it showed; the work up to here counts.
+    const ExtractionResult stages = ExtractForecastReply(reply);
+    if (stages.outcome == ForecastOutcome::NoForecast)
+        return "no forecast";
+    if (stages.outcome == ForecastOutcome::NotLoaded)
+        return "not loaded";
+    // The window would keep what it showed; the work up to here counts.
+    if (stages.outcome == ForecastOutcome::Failed)
         return "scan stopped";
-    }
+    const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
+    benchmark::DoNotOptimize(view.rows.data());
+    benchmark::DoNotOptimize(view.text1.constData());
+    const QString title = ForecastTitle(view.temperatureText, inputs.almanacTitle);
+    benchmark::DoNotOptimize(title.constData());
+    return !view ? "display stopped" : "displayed";
 }
 
 const char *SunMoonOnce(const QString &reply)
 {
-    try {
-        const AlmanacTexts texts = ScanAlmanacReply(reply, Locale());
-        const AlmanacComposition composition = ComposeAlmanac(texts);
-        benchmark::DoNotOptimize(composition.text.constData());
-        benchmark::DoNotOptimize(composition.title.constData());
-        const int image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
-        benchmark::DoNotOptimize(image);
-        return "composed";
-    } catch (const std::exception &) {
+    const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, Locale());
+    if (!scan)
         return "scan stopped";
-    }
+    const AlmanacComposition composition = ComposeAlmanac(scan.value);
+    benchmark::DoNotOptimize(composition.text.constData());
+    benchmark::DoNotOptimize(composition.title.constData());
+    const Result<int> image = MoonImageNumber(scan.value.illuminationText, scan.value.phaseWord);
+    benchmark::DoNotOptimize(image.value);
+    return "composed";
 }
 
 void RegisterForecast(const QString &name, const QString &reply)

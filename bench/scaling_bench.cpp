@@ -292,7 +292,7 @@ std::vector<Shape> Shapes()
     };
 }
 
-struct Result {
+struct Measurement {
     size_t bytes = 0;
     std::vector<double> seconds; // one per finished run
     long baselineKiB = 0;
@@ -374,7 +374,7 @@ void Send(int fd, const std::string &message)
     _exit(0);
 }
 
-void Parse(const std::string &line, Result &result)
+void Parse(const std::string &line, Measurement &result)
 {
     if (line.rfind("bytes ", 0) == 0)
         result.bytes = std::stoull(line.substr(6));
@@ -386,9 +386,9 @@ void Parse(const std::string &line, Result &result)
         result.outcome = line.substr(8);
 }
 
-Result RunCase(const Shape &shape, size_t bytes, const QString &dir)
+Measurement RunCase(const Shape &shape, size_t bytes, const QString &dir)
 {
-    Result result;
+    Measurement result;
     int fds[2];
     if (pipe(fds) != 0) {
         result.failed = true;
@@ -465,7 +465,7 @@ std::string Mib(long kib)
     return text;
 }
 
-std::string TimeText(const Result &r)
+std::string TimeText(const Measurement &r)
 {
     char text[32];
     if (r.capped && r.seconds.empty())
@@ -509,9 +509,9 @@ int main(int argc, char **argv)
     for (const Shape &shape : Shapes()) {
         if (!only.empty() && std::string(shape.name).find(only) == std::string::npos)
             continue;
-        std::vector<Result> results;
+        std::vector<Measurement> results;
         for (const int scale : kScales) {
-            const Result r = RunCase(shape, kBase * static_cast<size_t>(scale), dir);
+            const Measurement r = RunCase(shape, kBase * static_cast<size_t>(scale), dir);
             results.push_back(r);
             const double nsPerByte = r.bytes && !r.seconds.empty() ? r.Median() * 1e9 / static_cast<double>(r.bytes) : 0;
             char nsText[32] = "-";
@@ -526,8 +526,8 @@ int main(int argc, char **argv)
         }
 
         // The three targets for the shape.
-        const Result &first = results.front();
-        const Result &last = results.back();
+        const Measurement &first = results.front();
+        const Measurement &last = results.back();
         const bool complete = results.size() == std::size(kScales) && !last.capped && !last.failed;
         std::string ratio, within, memory;
         char text[96];

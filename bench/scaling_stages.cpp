@@ -5,7 +5,8 @@
 #include "almanac/Almanac.h"
 #include "app/StartupFiles.h"
 #include "common/RuntimeError.h"
-#include "forecast/Forecast.h"
+#include "forecast/ForecastQuery.h"
+#include "forecast/Display.h"
 
 #include <QLocale>
 
@@ -19,10 +20,10 @@ const QLocale &Locale()
     return locale;
 }
 
-// The start of the error's description: enough to tell the cases apart.
-QString Stopped(const RuntimeError &error)
+// The start of what stopped a stage: enough to tell the cases apart.
+QString Stopped(const QString &failure)
 {
-    return QStringLiteral("error: ") + error.description().left(60);
+    return QStringLiteral("error: ") + failure.left(60);
 }
 
 // Keeps a result alive so the work that made it is not dropped.
@@ -32,50 +33,44 @@ volatile qsizetype sink = 0;
 
 QString ForecastStage(const QString &reply)
 {
-    try {
-        const ForecastStages stages = ExtractForecastReply(reply);
-        if (stages.outcome == ForecastOutcome::NoForecast)
-            return QStringLiteral("no forecast");
-        if (stages.outcome == ForecastOutcome::NotLoaded)
-            return QStringLiteral("not loaded");
-        DisplayInputs inputs;
-        inputs.almanacText = QStringLiteral("Sunrise:  6:12 AM\r\nSunset:  4:31 PM\r\n");
-        inputs.almanacTitle = QStringLiteral(" Moon WAXing 23%");
-        inputs.nextFullMoon = MakeDate(2026, 12, 23, 17, 28);
-        inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
-        inputs.lastForecastTime = inputs.lastAlmanacTime;
-        const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
-        const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
-        sink = view.text1.size() + view.rows.size() + moonrise.text.size()
-            + ForecastTitle(view.temperatureText, inputs.almanacTitle).size();
-        return view.failed ? QStringLiteral("display stopped: ") + view.failure.left(50) : QStringLiteral("shown");
-    } catch (const RuntimeError &error) {
-        return Stopped(error);
-    }
+    const ExtractionResult stages = ExtractForecastReply(reply);
+    if (stages.outcome == ForecastOutcome::NoForecast)
+        return QStringLiteral("no forecast");
+    if (stages.outcome == ForecastOutcome::NotLoaded)
+        return QStringLiteral("not loaded");
+    if (!stages)
+        return Stopped(stages.failure);
+    DisplayInputs inputs;
+    inputs.almanacText = QStringLiteral("Sunrise:  6:12 AM\r\nSunset:  4:31 PM\r\n");
+    inputs.almanacTitle = QStringLiteral(" Moon WAXing 23%");
+    inputs.nextFullMoon = MakeDate(2026, 12, 23, 17, 28);
+    inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
+    inputs.lastForecastTime = inputs.lastAlmanacTime;
+    const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
+    const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
+    sink = view.text1.size() + view.rows.size() + moonrise.text.size()
+        + ForecastTitle(view.temperatureText, inputs.almanacTitle).size();
+    return !view ? QStringLiteral("display stopped: ") + view.failure.left(50) : QStringLiteral("shown");
 }
 
 QString SunMoonStage(const QString &reply)
 {
-    try {
-        const AlmanacTexts texts = ScanAlmanacReply(reply, Locale());
-        const AlmanacComposition composition = ComposeAlmanac(texts);
-        sink = composition.text.size() + composition.title.size()
-            + MoonImageNumber(texts.illuminationText, texts.phaseWord);
-        return QStringLiteral("shown");
-    } catch (const RuntimeError &error) {
-        return Stopped(error);
-    }
+    const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, Locale());
+    if (!scan)
+        return Stopped(scan.failure);
+    const AlmanacComposition composition = ComposeAlmanac(scan.value);
+    const Result<int> image = MoonImageNumber(scan.value.illuminationText, scan.value.phaseWord);
+    sink = composition.text.size() + composition.title.size() + image.value;
+    return image ? QStringLiteral("shown") : Stopped(image.failure);
 }
 
 QString TomorrowStage(const QString &reply)
 {
-    try {
-        const std::optional<QString> moonrise = ScanTomorrowMoonrise(reply, Locale());
-        sink = moonrise ? moonrise->size() : 0;
-        return moonrise ? QStringLiteral("shown") : QStringLiteral("no moonrise");
-    } catch (const RuntimeError &error) {
-        return Stopped(error);
-    }
+    const Result<QString> moonrise = ScanTomorrowMoonrise(reply, Locale());
+    if (!moonrise)
+        return Stopped(moonrise.failure);
+    sink = moonrise.value.size();
+    return moonrise.value.isEmpty() ? QStringLiteral("no moonrise") : QStringLiteral("shown");
 }
 
 QString SettingsStage(const QString &path)
@@ -85,7 +80,7 @@ QString SettingsStage(const QString &path)
     try {
         ReadSettingsFile(path, state, autoUpdate);
     } catch (const RuntimeError &error) {
-        return Stopped(error);
+        return Stopped(error.description());
     }
     sink = AlmanacQuery(kAlmanacOrigin, state.Latitude, state.Longitude, state.QueryExtra,
                         MakeDate(2026, 12, 6, 10, 0))
@@ -100,7 +95,7 @@ QString FullMoonStage(const QString &path)
     try {
         LookupNextFullMoon(path, MakeDate(2026, 12, 1), state);
     } catch (const RuntimeError &error) {
-        return Stopped(error);
+        return Stopped(error.description());
     }
     sink = FormatLongDate(state.NextFullMoon, Locale()).size();
     return QStringLiteral("shown");

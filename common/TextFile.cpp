@@ -1,7 +1,7 @@
 #include "TextFile.h"
 
 #include "RuntimeError.h"
-#include "Text.h"
+#include "CodePage.h"
 
 #include <QFile>
 

@@ -1,6 +1,8 @@
-#include "forecast/Forecast.h"
+#include "forecast/Display.h"
 
 #include "common/RuntimeError.h"
+#include "common/Checked16.h"
+#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <cfloat>
@@ -70,7 +72,6 @@ ForecastView ComposeForecastView(const ForecastExtraction &extraction, const Dis
     try {
         pressure = PressureInHectopascals(extraction.pressureText);
     } catch (const RuntimeError &error) {
-        view.failed = true;
         view.failure = error.description();
         return view;
     }

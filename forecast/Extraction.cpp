@@ -1,6 +1,9 @@
-#include "forecast/Forecast.h"
+#include "forecast/Extraction.h"
+
+#include "forecast/NodeText.h"
 
 #include "common/RuntimeError.h"
+#include "common/Checked16.h"
 #include "common/Text.h"
 #include "forecast/WellFormed.h"
 
@@ -264,23 +267,22 @@ void ScanObservations(const pugi::xml_node &element, ForecastExtraction &out)
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
 
-} // namespace
-
-ForecastStages ExtractForecastReply(const QString &reply)
+// The extraction itself; a scan that meets a value out of its bounds stops
+// it with the run-time error.
+void Extract(const QString &reply, ExtractionResult &result)
 {
-    ForecastStages stages;
     const int16_t minimumAt = InStr16(reply, QStringLiteral("Daily Minimum"));
     const int16_t maximumAt = InStr16(reply, QStringLiteral("Daily Maximum"));
     if (minimumAt == 0) {
-        stages.outcome = ForecastOutcome::NoForecast;
-        return stages;
+        result.outcome = ForecastOutcome::NoForecast;
+        return;
     }
     const ReplyShape shape = ShapeOf(reply, minimumAt, maximumAt);
-    stages.extraction.nightFirst = shape.nightFirst;
+    result.extraction.nightFirst = shape.nightFirst;
 
     if (!WellFormedText(reply)) {
-        stages.outcome = ForecastOutcome::NotLoaded;
-        return stages;
+        result.outcome = ForecastOutcome::NotLoaded;
+        return;
     }
     // The reply is already text; its own encoding declaration no longer
     // applies, so the parser is told the encoding of the buffer it gets.
@@ -290,8 +292,8 @@ ForecastStages ExtractForecastReply(const QString &reply)
     const pugi::xml_parse_result parsed =
         document.load_buffer_inplace(utf8.data(), static_cast<size_t>(utf8.size()), kParseOptions, pugi::encoding_utf8);
     if (!parsed || !WellFormedTree(document)) {
-        stages.outcome = ForecastOutcome::NotLoaded;
-        return stages;
+        result.outcome = ForecastOutcome::NotLoaded;
+        return;
     }
 
     int childNumber = 0;
@@ -301,10 +303,23 @@ ForecastStages ExtractForecastReply(const QString &reply)
             throw RuntimeError(QStringLiteral("Type mismatch: child %1 of the forecast document's root is not an element")
                                    .arg(childNumber));
         if (childNumber == 2)
-            ScanForecastData(child, shape, stages.extraction);
+            ScanForecastData(child, shape, result.extraction);
         else if (childNumber == 3)
-            ScanObservations(child, stages.extraction);
+            ScanObservations(child, result.extraction);
     }
-    stages.outcome = ForecastOutcome::Extracted;
-    return stages;
+    result.outcome = ForecastOutcome::Extracted;
+}
+
+} // namespace
+
+ExtractionResult ExtractForecastReply(const QString &reply)
+{
+    ExtractionResult result;
+    try {
+        Extract(reply, result);
+    } catch (const RuntimeError &error) {
+        result.outcome = ForecastOutcome::Failed;
+        result.failure = error.description();
+    }
+    return result;
 }

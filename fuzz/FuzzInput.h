@@ -3,7 +3,7 @@
 // Shared by the fuzz targets: how raw input bytes become the program's text,
 // and the locales the text stages are run under.
 
-#include "common/Text.h"
+#include "common/CodePage.h"
 
 #include <QFile>
 #include <QLocale>

@@ -3,28 +3,25 @@
 #include "FuzzInput.h"
 
 #include "almanac/Almanac.h"
-#include "common/RuntimeError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString reply = fuzzinput::Text(data, size);
-    AlmanacTexts texts;
-    try {
-        texts = ScanAlmanacReply(reply, fuzzinput::Locale(static_cast<int>(size)));
-    } catch (const RuntimeError &) {
+    const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, fuzzinput::Locale(static_cast<int>(size)));
+    if (!scan) {
+        if (scan.failure.isEmpty())
+            fuzzinput::Fail("a failed scan without a description");
         return 0; // an unreadable time: the window keeps what it had
     }
+    const AlmanacTexts &texts = scan.value;
     const AlmanacComposition composition = ComposeAlmanac(texts);
     if (composition.text.count(QStringLiteral("\r\n")) < 5 || !composition.text.endsWith(QStringLiteral(" visible\r\n")))
         fuzzinput::Fail("almanac text lines", composition.text);
     if (!composition.title.startsWith(QStringLiteral(" Moon ")))
         fuzzinput::Fail("almanac title", composition.title);
-    try {
-        const int image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
-        if (image < 1 || image > 8)
-            fuzzinput::Fail("moon picture number", QString::number(image));
-    } catch (const RuntimeError &) {
-        // An illumination beyond 16 bits: the picture stays as it was.
-    }
+    // An illumination beyond 16 bits fails: the picture stays as it was.
+    const Result<int> image = MoonImageNumber(texts.illuminationText, texts.phaseWord);
+    if (image && (image.value < 1 || image.value > 8))
+        fuzzinput::Fail("moon picture number", QString::number(image.value));
     return 0;
 }

@@ -8,7 +8,7 @@
 #include "FuzzInput.h"
 
 #include "common/RuntimeError.h"
-#include "forecast/Forecast.h"
+#include "forecast/Display.h"
 
 #include <QXmlStreamReader>
 
@@ -193,14 +193,11 @@ QString StreamReaderError(const QString &reply)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString reply = fuzzinput::Text(data, size);
-    ForecastStages stages;
-    try {
-        stages = ExtractForecastReply(reply);
-    } catch (const RuntimeError &) {
-        return 0; // the refresh's documented failure: the window keeps what it had
-    }
-    if (stages.outcome != ForecastOutcome::Extracted)
-        return 0;
+    const ExtractionResult stages = ExtractForecastReply(reply);
+    if (stages.outcome == ForecastOutcome::Failed && stages.failure.isEmpty())
+        fuzzinput::Fail("a failed extraction without a description");
+    if (!stages)
+        return 0; // the window keeps what it had
     if (const QString error = StreamReaderError(reply); !error.isEmpty())
         fuzzinput::Fail("a reply that is not well-formed was loaded:", error);
 
@@ -213,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     inputs.timerEnabled = size % 2 == 0;
     const ForecastView view =
         ComposeForecastView(stages.extraction, inputs, fuzzinput::Locale(static_cast<int>(size)));
-    if (!view.failed) {
+    if (view) {
         if (view.rows.size() != 8)
             fuzzinput::Fail("forecast rows", QString::number(view.rows.size()));
         if (view.timeRows.size() != (inputs.timerEnabled ? 2u : 1u))
@@ -221,8 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const ListRow &row : view.rows)
             if (row.subItems.size() != 4)
                 fuzzinput::Fail("row columns", row.text);
-    } else if (view.failure.isEmpty()) {
-        fuzzinput::Fail("a failed composition without a description");
+    } else if (view.temperatureText.isEmpty()) {
+        fuzzinput::Fail("a failed composition without its temperature");
     }
     const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
     (void)moonrise;

@@ -6,7 +6,7 @@
 #include "app/StartupFiles.h"
 #include "common/RuntimeError.h"
 #include "common/TextFile.h"
-#include "forecast/Forecast.h"
+#include "forecast/ForecastQuery.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "FuzzInput.h"
 
 #include "almanac/Almanac.h"
-#include "common/RuntimeError.h"
 
 #include <QRegularExpression>
 
@@ -10,14 +9,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString reply = fuzzinput::Text(data, size);
     const QLocale &locale = fuzzinput::Locale(static_cast<int>(size));
-    try {
-        const std::optional<QString> moonrise = ScanTomorrowMoonrise(reply, locale);
-        // Always " h:mm" and a designator: the row shows nothing else.
-        static const QRegularExpression shape(QStringLiteral("^ (1[0-2]|[1-9]):[0-5][0-9] \\S+$"));
-        if (moonrise && !shape.match(*moonrise).hasMatch())
-            fuzzinput::Fail("moonrise text", *moonrise);
-    } catch (const RuntimeError &) {
-        // An unreadable time: the row keeps the last time found.
-    }
+    // An unreadable time fails the scan: the row keeps the last time found.
+    const Result<QString> moonrise = ScanTomorrowMoonrise(reply, locale);
+    // Always " h:mm" and a designator: the row shows nothing else.
+    static const QRegularExpression shape(QStringLiteral("^ (1[0-2]|[1-9]):[0-5][0-9] \\S+$"));
+    if (moonrise && !moonrise.value.isEmpty() && !shape.match(moonrise.value).hasMatch())
+        fuzzinput::Fail("moonrise text", moonrise.value);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "net/DownloadUrl.h"
 
-#include "common/Text.h"
+#include "common/CodePage.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

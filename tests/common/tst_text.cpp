@@ -1,4 +1,6 @@
 #include "common/RuntimeError.h"
+#include "common/Checked16.h"
+#include "common/CodePage.h"
 #include "common/Text.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
 #include "common/RuntimeError.h"
-#include "common/Text.h"
+#include "common/CodePage.h"
 #include "common/TextFile.h"
 
 #include <QtTest>

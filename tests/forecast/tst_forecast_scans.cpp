@@ -2,8 +2,11 @@
 // service's format written for each case.
 
 #include "common/RuntimeError.h"
+#include "common/CodePage.h"
 #include "common/Text.h"
-#include "forecast/Forecast.h"
+#include "forecast/ForecastQuery.h"
+#include "forecast/NodeText.h"
+#include "forecast/Extraction.h"
 
 #include <pugixml.hpp>
 
@@ -102,7 +105,7 @@ QString Reply(const QString &children)
 
 ForecastExtraction Extracted(const QString &reply)
 {
-    const ForecastStages stages = ExtractForecastReply(reply);
+    const ExtractionResult stages = ExtractForecastReply(reply);
     if (stages.outcome != ForecastOutcome::Extracted)
         qFatal("reply was not extracted");
     return stages.extraction;
@@ -127,14 +130,13 @@ Forecast DayFirst()
     return f;
 }
 
+// What stopped the extraction of a reply; empty when it was not stopped.
 QString RuntimeErrorOf(const QString &reply)
 {
-    try {
-        ExtractForecastReply(reply);
-    } catch (const RuntimeError &error) {
-        return error.description();
-    }
-    return QString();
+    const ExtractionResult result = ExtractForecastReply(reply);
+    if (result.outcome != ForecastOutcome::Failed)
+        return QString();
+    return result.failure;
 }
 
 } // namespace
@@ -464,7 +466,7 @@ private slots:
             return QStringLiteral("<data type=\"forecast\"><name>Daily Minimum</name>%1x%2</data>")
                 .arg(QStringLiteral("<n>t").repeated(levels), QString("</n>").repeated(levels));
         };
-        const ForecastStages within = ExtractForecastReply(Reply(deep(4000)));
+        const ExtractionResult within = ExtractForecastReply(Reply(deep(4000)));
         QCOMPARE(within.outcome, ForecastOutcome::Extracted);
         QCOMPARE(within.extraction.apparentTemp, QString());
         // Beyond the nesting bound the reply does not load at all.

@@ -1,6 +1,6 @@
 // DownloadUrl against the loopback test server.
 
-#include "common/Text.h"
+#include "common/CodePage.h"
 #include "net/DownloadUrl.h"
 #include "support/TestServer.h"
 
