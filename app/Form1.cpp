@@ -1,6 +1,6 @@
 #include "Form1.h"
 
-#include "StartupFiles.h"
+#include "startup/StartupFiles.h"
 
 #include "common/RuntimeError.h"
 #include "common/CodePage.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FormState.h"
-#include "Pictures.h"
+#include "startup/FormState.h"
+#include "pictures/Pictures.h"
 #include "Platform.h"
-#include "StartupFiles.h"
+#include "startup/StartupFiles.h"
 
 #include "almanac/Almanac.h"
 #include "forecast/Display.h"

@@ -3,7 +3,7 @@
 #include "ScalingStages.h"
 
 #include "almanac/Almanac.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "common/RuntimeError.h"
 #include "forecast/ForecastQuery.h"
 #include "forecast/Display.h"

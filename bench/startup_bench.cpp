@@ -13,7 +13,7 @@
 // 0, or 1 with the reason on stderr when the window did not fill.
 
 #include "app/Form1.h"
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 #include "app/RealPlatform.h"
 #include "net/DownloadUrl.h"
 

@@ -1,7 +1,7 @@
 // The full-moon table lookup: the input is the whole table file.
 #include "FuzzInput.h"
 
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "common/RuntimeError.h"
 
 namespace {

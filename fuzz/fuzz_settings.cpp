@@ -3,7 +3,7 @@
 #include "FuzzInput.h"
 
 #include "almanac/Almanac.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "common/RuntimeError.h"
 #include "common/TextFile.h"
 #include "forecast/ForecastQuery.h"

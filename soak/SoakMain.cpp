@@ -9,7 +9,7 @@
 // Exit codes: 0 passed, 1 failed, 2 usage, 77 the recorded replies are absent.
 #include "app/Form1.h"
 #include "app/RealPlatform.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "net/DownloadUrl.h"
 #include "support/TestServer.h"
 

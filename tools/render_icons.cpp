@@ -5,7 +5,7 @@
 //
 //     render_icons OUTDIR
 
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 #include "common/RuntimeError.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "TestPlatform.h"
 
 #include "app/Form1.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "common/RuntimeError.h"
 
 #include <QApplication>

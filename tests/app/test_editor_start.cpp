@@ -4,7 +4,7 @@
 // window must end.
 #include "app/Form1.h"
 #include "app/RealPlatform.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "support/TestServer.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The window's pictures, checked by their pixels.
 
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 #include "common/RuntimeError.h"
 
 #include <QGuiApplication>

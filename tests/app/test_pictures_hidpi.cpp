@@ -1,7 +1,7 @@
 // The pictures on a high-density screen: where a 16 x 16 picture is asked
 // for at device pixel ratio 2, the icons give their 32 x 32 drawing instead
 // of the small one scaled up.
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

@@ -3,7 +3,7 @@
 #include "TestPlatform.h"
 
 #include "app/Form1.h"
-#include "app/StartupFiles.h"
+#include "startup/StartupFiles.h"
 #include "common/DateValue.h"
 
 #include <QAccessible>

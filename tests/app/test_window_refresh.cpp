@@ -3,8 +3,8 @@
 #include "TestPlatform.h"
 
 #include "app/Form1.h"
-#include "app/Pictures.h"
-#include "app/StartupFiles.h"
+#include "pictures/Pictures.h"
+#include "startup/StartupFiles.h"
 
 #include <QAccessible>
 #include <QDir>

@@ -7,8 +7,8 @@
 #include "app/TestPlatform.h"
 
 #include "app/Form1.h"
-#include "app/Pictures.h"
-#include "app/StartupFiles.h"
+#include "pictures/Pictures.h"
+#include "startup/StartupFiles.h"
 #include "net/DownloadUrl.h"
 #include "support/TestServer.h"
 

@@ -5,7 +5,7 @@
 // settings file. Then the Debian package made from the same build: its files
 // under /usr and what it declares.
 
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 
 #include <QDir>
 #include <QDirIterator>

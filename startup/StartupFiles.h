@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormState.h"
+#include "startup/FormState.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "app/Pictures.h"
+#include "pictures/Pictures.h"
 
 #include "common/RuntimeError.h"
 

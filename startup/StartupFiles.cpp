@@ -1,4 +1,4 @@
-#include "StartupFiles.h"
+#include "startup/StartupFiles.h"
 
 #include "common/RuntimeError.h"
 #include "common/Text.h"
