@@ -12,6 +12,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -96,9 +97,102 @@ QString ConditionSummary(const QString &text)
     return summary;
 }
 
-// Scan of the forecast data element: period names, the two temperature
-// series, the chance of precipitation and the worded forecast, found by their
-// marker texts among the flattened values.
+// The forecast data scan's running state, shared by its five sections.
+struct DataScan {
+    const QStringList &fields;
+    PeriodTable &table;
+    bool nightFirst;
+    int row = 0;   // shared by all sections; every start marker resets it
+    // Which fields a section takes: field index modulo its modulus equal to
+    // its phase. Names (modulo 4) and worded forecasts (modulo 2) share one.
+    int phase[2] = {0, 0};
+    bool chanceNightPending = false;
+    bool textNightPending = false;
+};
+
+enum PhaseSlot { kPickPhase = 0, kChancePhase = 1 };
+
+// One section of the forecast data: the markers that open and close it, the
+// fields it takes between them, and what it does with each.
+struct Section {
+    QString start;
+    QString end;
+    int modulus;    // 0: every field between the markers
+    PhaseSlot phaseSlot;
+    void (*take)(DataScan &scan, int i, const QString &field, int column);
+    int column;
+};
+
+// Period names: every second period of the 12-hour layout. A night-first
+// forecast's opening night stands alone; from the next row on each row
+// starts at a day, two periods (four fields) apart.
+void TakeName(DataScan &scan, int i, const QString &field, int column)
+{
+    scan.row = NextTableRow(scan.row, "period name");
+    scan.table[scan.row][column] = field;
+    if (scan.nightFirst) {
+        scan.phase[kPickPhase] = Add16(i, 2, "field index") % 4;
+        scan.chanceNightPending = true;
+        scan.textNightPending = true;
+        scan.nightFirst = false;
+    }
+}
+
+void TakeTemperature(DataScan &scan, int, const QString &field, int column)
+{
+    ++scan.row;
+    if (scan.row <= kLastShownRow)
+        scan.table[scan.row][column] = field;
+}
+
+// A day shows the larger of its own chance and the following night's; a
+// night-first forecast's opening night shows its own alone.
+void TakeChance(DataScan &scan, int i, const QString &field, int column)
+{
+    scan.row = NextTableRow(scan.row, "chance of precipitation");
+    QString chance = field;
+    if (!scan.chanceNightPending) {
+        const QString &night = FieldAt(scan.fields, Add16(i, 1, "field index"), "forecast field after a chance");
+        if (LeadingNumber(field) < LeadingNumber(night))
+            chance = night;
+    }
+    if (!chance.isEmpty())
+        chance += u'%';
+    scan.table[scan.row][column] = chance;
+    if (scan.chanceNightPending) {
+        scan.phase[kChancePhase] = 1 - scan.phase[kChancePhase];
+        scan.chanceNightPending = false;
+    }
+}
+
+void TakeText(DataScan &scan, int i, const QString &field, int column)
+{
+    ++scan.row;
+    if (scan.row <= kLastShownRow)
+        scan.table[scan.row][column] = ConditionSummary(field);
+    if (scan.textNightPending) {
+        scan.phase[kPickPhase] = Add16(i, 1, "field index") % 2;
+        scan.nightFirst = true;
+        scan.textNightPending = false;
+    }
+}
+
+// The sections in the order they see each field. The second temperature
+// series ends at the precipitation type ("12 hour"); the worded forecast's
+// end marker never comes, so it runs to the last field.
+std::array<Section, 5> SectionsOf(const ReplyShape &shape)
+{
+    return {{
+        {shape.periodLayoutKey, QStringLiteral("local"), 4, kPickPhase, TakeName, 0},
+        {shape.firstTempName, shape.firstTempEnd, 0, kPickPhase, TakeTemperature, 1},
+        {shape.secondTempName, QStringLiteral("hour"), 0, kPickPhase, TakeTemperature, 2},
+        {QStringLiteral("Probability"), shape.periodLayoutKey, 2, kChancePhase, TakeChance, 3},
+        {QStringLiteral("Text Forecast"), QStringLiteral("zzzz"), 2, kPickPhase, TakeText, 4},
+    }};
+}
+
+// Scan of the forecast data element: each field is shown to every section in
+// turn, which notes its start and end markers and takes the fields between.
 void ScanForecastData(const pugi::xml_node &element, const ReplyShape &shape, ForecastExtraction &out)
 {
     const QStringList fields = FieldsOf(element, "last forecast field index");
@@ -106,125 +200,30 @@ void ScanForecastData(const pugi::xml_node &element, const ReplyShape &shape, Fo
     if (last <= 0)
         return;
 
-    enum Section { Names, FirstTemps, SecondTemps, Chances, Texts, SectionCount };
-    int start[SectionCount];
-    int end[SectionCount];
-    for (int s = 0; s < SectionCount; ++s) {
-        start[s] = kNotFound;
-        end[s] = kNotFound;
-    }
-    int row = 0;        // shared by all sections; every start marker resets it
-    int pickPhase = 0;  // names (modulo 4) and worded forecasts (modulo 2)
-    int chancePhase = 0;
-    bool nightFirst = shape.nightFirst;
-    bool chanceNightPending = false;
-    bool textNightPending = false;
-    PeriodTable &table = out.periods;
-
-    const QString local = QStringLiteral("local");
-    const QString hour = QStringLiteral("hour");
-    const QString probability = QStringLiteral("Probability");
-    const QString textForecast = QStringLiteral("Text Forecast");
-    const QString neverEnds = QStringLiteral("zzzz");
-
+    DataScan scan{fields, out.periods, shape.nightFirst};
+    const std::array<Section, 5> sections = SectionsOf(shape);
+    std::array<int, 5> start;
+    std::array<int, 5> end;
+    start.fill(kNotFound);
+    end.fill(kNotFound);
     for (int i = 1; i <= last; ++i) {
         const QString &field = fields.at(i);
-        const auto inside = [&](Section s) { return start[s] < i && i < end[s]; };
-
-        // Period names: every second period of the 12-hour layout.
-        if (Contains(field, shape.periodLayoutKey)) {
-            start[Names] = i;
-            row = 0;
-            pickPhase = Add16(i, 1, "field index") % 4;
-        }
-        if (start[Names] < kNotFound && Contains(field, local))
-            end[Names] = i;
-        if (inside(Names) && i % 4 == pickPhase) {
-            row = NextTableRow(row, "period name");
-            table[row][0] = field;
-            if (nightFirst) {
-                // The opening night stands alone; from the next row on each
-                // row starts at a day, two periods (four fields) apart.
-                pickPhase = Add16(i, 2, "field index") % 4;
-                chanceNightPending = true;
-                textNightPending = true;
-                nightFirst = false;
+        for (size_t s = 0; s < sections.size(); ++s) {
+            const Section &section = sections[s];
+            if (Contains(field, section.start)) {
+                start[s] = i;
+                scan.row = 0;
+                if (section.modulus != 0)
+                    scan.phase[section.phaseSlot] = Add16(i, 1, "field index") % section.modulus;
             }
-        }
-
-        // First temperature series.
-        if (Contains(field, shape.firstTempName)) {
-            start[FirstTemps] = i;
-            row = 0;
-        }
-        if (start[FirstTemps] < kNotFound && Contains(field, shape.firstTempEnd))
-            end[FirstTemps] = i;
-        if (inside(FirstTemps)) {
-            ++row;
-            if (row <= kLastShownRow)
-                table[row][1] = field;
-        }
-
-        // Second temperature series, ended by the precipitation type ("12 hour").
-        if (Contains(field, shape.secondTempName)) {
-            start[SecondTemps] = i;
-            row = 0;
-        }
-        if (start[SecondTemps] < kNotFound && Contains(field, hour))
-            end[SecondTemps] = i;
-        if (inside(SecondTemps)) {
-            ++row;
-            if (row <= kLastShownRow)
-                table[row][2] = field;
-        }
-
-        // Chance of precipitation: a day shows the larger of its own chance
-        // and the following night's.
-        if (Contains(field, probability)) {
-            start[Chances] = i;
-            row = 0;
-            chancePhase = Add16(i, 1, "field index") % 2;
-        }
-        if (start[Chances] < kNotFound && Contains(field, shape.periodLayoutKey))
-            end[Chances] = i;
-        if (inside(Chances) && i % 2 == chancePhase) {
-            row = NextTableRow(row, "chance of precipitation");
-            QString chance = field;
-            if (!chanceNightPending) {
-                const QString &night =
-                    FieldAt(fields, Add16(i, 1, "field index"), "forecast field after a chance");
-                if (LeadingNumber(field) < LeadingNumber(night))
-                    chance = night;
-            }
-            if (!chance.isEmpty())
-                chance += u'%';
-            table[row][3] = chance;
-            if (chanceNightPending) {
-                chancePhase = 1 - chancePhase;
-                chanceNightPending = false;
-            }
-        }
-
-        // Worded forecast: one text per 12-hour period.
-        if (Contains(field, textForecast)) {
-            start[Texts] = i;
-            row = 0;
-            pickPhase = Add16(i, 1, "field index") % 2;
-        }
-        if (start[Texts] < kNotFound && Contains(field, neverEnds))
-            end[Texts] = i;
-        if (inside(Texts) && i % 2 == pickPhase) {
-            ++row;
-            if (row <= kLastShownRow)
-                table[row][4] = ConditionSummary(field);
-            if (textNightPending) {
-                pickPhase = Add16(i, 1, "field index") % 2;
-                nightFirst = true;
-                textNightPending = false;
-            }
+            if (start[s] < kNotFound && Contains(field, section.end))
+                end[s] = i;
+            const bool picked = section.modulus == 0 || i % section.modulus == scan.phase[section.phaseSlot];
+            if (start[s] < i && i < end[s] && picked)
+                section.take(scan, i, field, section.column);
         }
     }
-    out.nightFirst = nightFirst;
+    out.nightFirst = scan.nightFirst;
 }
 
 // Scan of the current-observations element: each value sits a fixed number
