@@ -92,6 +92,17 @@ private:
 Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     : QWidget(parent), platform_(platform), origins_(std::move(origins))
 {
+    CreateControls();
+    DescribeForScreenReaders();
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
+    connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
+    // A cell cut short shows its whole text as a tooltip.
+    lvwEmployees->viewport()->installEventFilter(this);
+}
+
+void Form1::CreateControls()
+{
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Selvorra Boulder City"));
     setWindowIcon(SunIcon());
@@ -154,12 +165,11 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(60000);
     Timer1->start();
+}
 
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
-    connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
-
-    // What a screen reader says of each part; the visible texts stay as they are.
+// What a screen reader says of each part; the visible texts stay as they are.
+void Form1::DescribeForScreenReaders()
+{
     setAccessibleName(QStringLiteral("Selvorra"));
     setAccessibleDescription(QStringLiteral("Weather forecast, sun and moon for one place"));
     lvwEmployees->setAccessibleName(QStringLiteral("Seven-day forecast"));
@@ -174,8 +184,6 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     Label1->setAccessibleDescription(QStringLiteral("The temperature now, in degrees Fahrenheit"));
     Update->setAccessibleDescription(QStringLiteral("Fetches the forecast again now"));
     Location->setAccessibleDescription(QStringLiteral("Opens the place's settings in a text editor"));
-    // A cell cut short shows its whole text as a tooltip.
-    lvwEmployees->viewport()->installEventFilter(this);
 }
 
 void Form1::SetTemperature(const QString &labelText)

@@ -70,6 +70,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The controls at their places, as the window is created.
+    void CreateControls();
+    void DescribeForScreenReaders();
     FilePlaces Places();
     // Creates the settings file (and the user's folder for it) when nothing
     // is there; false, after a message naming the path, when it cannot be edited.

@@ -254,16 +254,19 @@ QString FormatIsoDate(DateValue value)
         .arg(c.day, 2, 10, QLatin1Char('0'));
 }
 
-DateValue ParseDateText(const QString &text, const QLocale &locale)
-{
-    const QString t = text.trimmed();
-    // No date form read here is anywhere near this long; a longer line is
-    // not tried, so its cost does not grow with its length.
-    constexpr qsizetype kLongestDate = 200;
-    if (t.size() > kLongestDate)
-        throw RuntimeError(QStringLiteral("Not a date: %1").arg(QuotedForMessage(text)));
-    QTime time;
+namespace {
 
+// A date in one of the written forms, with what follows it.
+struct WrittenDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QString tail;
+};
+
+// ISO, US slash, "Mon d, yyyy" and "d Mon yyyy" forms; false for others.
+bool MatchWrittenForms(const QString &t, const QLocale &locale, WrittenDate *out)
+{
     // ISO: 2026-12-24 or 2026-12-24 01:28[:ss]
     static const QRegularExpression iso(
         QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](.*))?$"));
@@ -279,62 +282,79 @@ DateValue ParseDateText(const QString &text, const QLocale &locale)
     static const QRegularExpression dayFirst(
         QStringLiteral("^(\\d{1,2})\\.?\\s+([^\\d\\s,.]+)\\.?,?\\s+(\\d{4})(?:\\s+(.*))?$"));
 
-    int y = 0, mo = 0, d = 0;
-    QString tail;
-    bool matched = false;
-    if (auto m = iso.match(t); m.hasMatch()) {
-        y = m.captured(1).toInt();
-        mo = m.captured(2).toInt();
-        d = m.captured(3).toInt();
-        tail = m.captured(4);
-        matched = true;
-    } else if (auto m = us.match(t); m.hasMatch()) {
+    // Which capture holds the year, month (0: a month name) and day.
+    const auto take = [out](const QRegularExpressionMatch &m, int year, int month, int day, int month2 = 0) {
+        out->year = m.captured(year).toInt();
+        out->month = month2 ? month2 : m.captured(month).toInt();
+        out->day = m.captured(day).toInt();
+        out->tail = m.captured(4);
+        return true;
+    };
+    if (auto m = iso.match(t); m.hasMatch())
+        return take(m, 1, 2, 3);
+    if (auto m = us.match(t); m.hasMatch()) {
         const QString own = locale.dateFormat(QLocale::ShortFormat);
-        const bool ownDayFirst = own.contains(u'/') && own.indexOf(u'd') >= 0
-                                 && own.indexOf(u'd') < own.indexOf(u'M');
-        mo = m.captured(ownDayFirst ? 2 : 1).toInt();
-        d = m.captured(ownDayFirst ? 1 : 2).toInt();
-        y = m.captured(3).toInt();
-        tail = m.captured(4);
-        matched = true;
-    } else if (auto m = monthFirst.match(t); m.hasMatch() && MonthFromName(m.captured(1), locale)) {
-        mo = MonthFromName(m.captured(1), locale);
-        d = m.captured(2).toInt();
-        y = m.captured(3).toInt();
-        tail = m.captured(4);
-        matched = true;
-    } else if (auto m = dayFirst.match(t); m.hasMatch() && MonthFromName(m.captured(2), locale)) {
-        d = m.captured(1).toInt();
-        mo = MonthFromName(m.captured(2), locale);
-        y = m.captured(3).toInt();
-        tail = m.captured(4);
-        matched = true;
+        const bool ownDayFirst = own.contains(u'/') && own.indexOf(u'd') >= 0 && own.indexOf(u'd') < own.indexOf(u'M');
+        return take(m, 3, ownDayFirst ? 2 : 1, ownDayFirst ? 1 : 2);
     }
-    if (matched) {
-        const QDate date(y, mo, d);
-        if (date.isValid() && ParseTimeTail(tail, locale, &time))
-            return DateFromQt(date, time);
-    } else {
-        // The locale's own forms: its short or long date, alone or followed by
-        // a time. The time is read apart from the date so that no time-zone
-        // rule (a daylight-saving gap) can shift or refuse a wall-clock time.
-        for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-            const QDate date = LocaleDate(t, locale, format);
-            if (date.isValid())
-                return DateFromQt(date);
-            for (qsizetype i = t.size() - 1; i > 0; --i) {
-                if (!t.at(i).isSpace())
-                    continue;
-                const QDate head = LocaleDate(t.left(i).trimmed(), locale, format);
-                if (!head.isValid())
-                    continue;
-                const QString rest = t.mid(i + 1);
-                if (ParseTimeTail(rest, locale, &time))
-                    return DateFromQt(head, time);
-                const QTime own = locale.toTime(rest, format);
-                if (own.isValid())
-                    return DateFromQt(head, QTime(own.hour(), own.minute(), own.second()));
+    if (auto m = monthFirst.match(t); m.hasMatch())
+        if (const int month = MonthFromName(m.captured(1), locale))
+            return take(m, 3, 0, 2, month);
+    if (auto m = dayFirst.match(t); m.hasMatch())
+        if (const int month = MonthFromName(m.captured(2), locale))
+            return take(m, 3, 0, 1, month);
+    return false;
+}
+
+// The locale's own forms: its short or long date, alone or followed by a
+// time. The time is read apart from the date so that no time-zone rule (a
+// daylight-saving gap) can shift or refuse a wall-clock time.
+bool MatchLocaleForms(const QString &t, const QLocale &locale, DateValue *value)
+{
+    QTime time;
+    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        if (const QDate date = LocaleDate(t, locale, format); date.isValid()) {
+            *value = DateFromQt(date);
+            return true;
+        }
+        for (qsizetype i = t.size() - 1; i > 0; --i) {
+            if (!t.at(i).isSpace())
+                continue;
+            const QDate head = LocaleDate(t.left(i).trimmed(), locale, format);
+            if (!head.isValid())
+                continue;
+            const QString rest = t.mid(i + 1);
+            if (ParseTimeTail(rest, locale, &time)) {
+                *value = DateFromQt(head, time);
+                return true;
             }
+            if (const QTime own = locale.toTime(rest, format); own.isValid()) {
+                *value = DateFromQt(head, QTime(own.hour(), own.minute(), own.second()));
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+DateValue ParseDateText(const QString &text, const QLocale &locale)
+{
+    const QString t = text.trimmed();
+    // No date form read here is anywhere near this long; a longer line is
+    // not tried, so its cost does not grow with its length.
+    constexpr qsizetype kLongestDate = 200;
+    WrittenDate written;
+    DateValue value = 0;
+    if (t.size() <= kLongestDate) {
+        if (MatchWrittenForms(t, locale, &written)) {
+            const QDate date(written.year, written.month, written.day);
+            QTime time;
+            if (date.isValid() && ParseTimeTail(written.tail, locale, &time))
+                return DateFromQt(date, time);
+        } else if (MatchLocaleForms(t, locale, &value)) {
+            return value;
         }
     }
     throw RuntimeError(QStringLiteral("Not a date: %1").arg(QuotedForMessage(text)));

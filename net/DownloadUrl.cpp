@@ -393,6 +393,31 @@ Failure FailureOf(const Transfer &t)
     }
 }
 
+// Drives the transfer until it ends or one of our own bounds ends it: the
+// caller's cancel request, the whole fetch's time, the average speed.
+template <typename Cancelled, typename Yield>
+Failure Wait(CURLM *multi, Transfer &t, Clock::duration totalTime, const Cancelled &cancelled, const Yield &yield)
+{
+    for (;;) {
+        int running = 0;
+        const CURLMcode rc = curl_multi_perform(multi, &running);
+        CollectFinished(multi);
+        if (t.done)
+            return FailureOf(t);
+        if (rc != CURLM_OK)
+            return Failure::Other;
+        const Clock::time_point now = Clock::now();
+        if (cancelled())
+            return Failure::Cancelled;
+        if (now - t.started >= totalTime)
+            return Failure::TookTooLong;
+        if (t.tooSlow(now))
+            return Failure::Stalled;
+        curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+        yield();
+    }
+}
+
 } // namespace
 
 QString DownloadUrl(const QString &url, int reload)
@@ -431,32 +456,11 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
         h.added = true;
     yield();
 
-    Failure ownFailure = Failure::None;   // a bound of ours that ended the wait
-    if (h.added) {
-        for (;;) {
-            int running = 0;
-            const CURLMcode rc = curl_multi_perform(h.multi, &running);
-            CollectFinished(h.multi);
-            if (t.done || rc != CURLM_OK)
-                break;
-            const Clock::time_point now = Clock::now();
-            if (cancelled())
-                ownFailure = Failure::Cancelled;
-            else if (now - t.started >= totalTime)
-                ownFailure = Failure::TookTooLong;
-            else if (t.tooSlow(now))
-                ownFailure = Failure::Stalled;
-            if (ownFailure != Failure::None)
-                break;
-            curl_multi_poll(h.multi, nullptr, 0, kPollMs, nullptr);
-            yield();
-        }
-    } else if (configured) {
-        ownFailure = cancelled() ? Failure::Cancelled : Failure::Other;
-    }
-    Failure failure = ownFailure;
-    if (failure == Failure::None)
-        failure = t.done ? FailureOf(t) : Failure::Other;
+    Failure failure = Failure::Other;
+    if (h.added)
+        failure = Wait(h.multi, t, totalTime, cancelled, yield);
+    else if (configured && cancelled())
+        failure = Failure::Cancelled;
     yield();
 
     if (report) {
