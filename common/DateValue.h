@@ -10,7 +10,9 @@
 // 30 December 1899 00:00 (the zero value); the fraction is the time of day.
 // It is local wall-clock time: no time-zone arithmetic ever happens on it.
 // Negative values keep the time of day as a positive fraction (-1.25 is
-// 29 December 1899 06:00), as the classic date arithmetic does.
+// 29 December 1899 06:00): on either side of the zero value the whole part
+// names the day and the fraction its time, so taking a date apart never
+// depends on which side it lies.
 using DateValue = double;
 
 struct CivilDateTime {
