@@ -112,26 +112,98 @@ bool ParseCount(const char *text, long *value)
     return true;
 }
 
-} // namespace
 
-int main(int argc, char **argv)
-{
+struct Options {
     long cycles = 2000;
     long baselineCycle = 100;
     long maxGrowthKib = 1024;
+};
+
+bool ParseOptions(int argc, char **argv, Options *options)
+{
     for (int a = 1; a < argc; a += 2) {
         const bool hasValue = a + 1 < argc;
         long *target = nullptr;
         if (std::strcmp(argv[a], "--cycles") == 0)
-            target = &cycles;
+            target = &options->cycles;
         else if (std::strcmp(argv[a], "--baseline-cycle") == 0)
-            target = &baselineCycle;
+            target = &options->baselineCycle;
         else if (std::strcmp(argv[a], "--max-growth-kib") == 0)
-            target = &maxGrowthKib;
-        if (!target || !hasValue || !ParseCount(argv[a + 1], target)) {
-            std::fprintf(stderr, "usage: %s [--cycles N] [--baseline-cycle B] [--max-growth-kib K]\n", argv[0]);
-            return 2;
+            target = &options->maxGrowthKib;
+        if (!target || !hasValue || !ParseCount(argv[a + 1], target))
+            return false;
+    }
+    return true;
+}
+
+// The resident memory at the baseline cycle and the last; false when it grew
+// by the limit or more (not judged under AddressSanitizer).
+bool MemoryHolds(const Options &options, long cycle, long *baselineKib)
+{
+    if (cycle != options.baselineCycle && cycle != options.cycles)
+        return true;
+    const long kib = ResidentKib();
+    std::printf("cycle %ld: VmRSS %ld KiB\n", cycle, kib);
+    std::fflush(stdout);
+    if (cycle == options.baselineCycle)
+        *baselineKib = kib;
+    if (cycle != options.cycles || cycle <= options.baselineCycle || *baselineKib <= 0 || kib <= 0)
+        return true;
+    const long growth = kib - *baselineKib;
+    std::printf("growth from cycle %ld to cycle %ld: %ld KiB (limit: below %ld KiB)\n", options.baselineCycle,
+                options.cycles, growth, options.maxGrowthKib);
+    if (SOAK_UNDER_ASAN) {
+        std::printf("growth not judged: this build holds freed memory back "
+                    "(AddressSanitizer); its leak check runs at exit\n");
+        return true;
+    }
+    if (growth >= options.maxGrowthKib) {
+        std::fprintf(stderr, "soak failed: resident memory grew by %ld KiB\n", growth);
+        return false;
+    }
+    return true;
+}
+
+// The window refreshing cycle after cycle; 0 when every cycle did its three
+// downloads and filled the list and memory held.
+int RunCycles(const Options &options, testsupport::TestServer &server, const QString &directory)
+{
+    SoakPlatform platform(directory);
+    ServiceOrigins origins;
+    origins.forecast = server.baseUrl();
+    origins.almanac = server.baseUrl();
+    Form1 form(platform, origins);
+    form.Form_Load();
+
+    long baselineKib = -1;
+    for (long cycle = 1; cycle <= options.cycles; ++cycle) {
+        server.clearRecords(); // the server's own log would grow with the run
+        form.RefreshAlmanac();
+        form.RefreshForecast();
+        // A cycle that did not do its three downloads and fill the list
+        // measures nothing.
+        const int rows = form.lvwEmployees->topLevelItemCount();
+        if (server.requestCount() != 3 || rows != 11 || !platform.messages.isEmpty() || form.IconIndex() == 0) {
+            std::fprintf(stderr, "soak failed in cycle %ld: %d requests, %d rows, icon %d%s%s\n", cycle,
+                         server.requestCount(), rows, form.IconIndex(),
+                         platform.messages.isEmpty() ? "" : ", message: ",
+                         platform.messages.isEmpty() ? "" : qPrintable(platform.messages.first()));
+            return 1;
         }
+        if (!MemoryHolds(options, cycle, &baselineKib))
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: %s [--cycles N] [--baseline-cycle B] [--max-growth-kib K]\n", argv[0]);
+        return 2;
     }
 
     const QByteArray forecast = ReadFixture(kForecastReply);
@@ -168,53 +240,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    int status = 0;
-    {
-        SoakPlatform platform(directory.path());
-        ServiceOrigins origins;
-        origins.forecast = server.baseUrl();
-        origins.almanac = server.baseUrl();
-        Form1 form(platform, origins);
-        form.Form_Load();
-
-        long baselineKib = -1;
-        for (long cycle = 1; cycle <= cycles; ++cycle) {
-            server.clearRecords(); // the server's own log would grow with the run
-            form.RefreshAlmanac();
-            form.RefreshForecast();
-            // A cycle that did not do its three downloads and fill the list
-            // measures nothing.
-            const int rows = form.lvwEmployees->topLevelItemCount();
-            if (server.requestCount() != 3 || rows != 11 || !platform.messages.isEmpty()
-                || form.IconIndex() == 0) {
-                std::fprintf(stderr, "soak failed in cycle %ld: %d requests, %d rows, icon %d%s%s\n", cycle,
-                             server.requestCount(), rows, form.IconIndex(),
-                             platform.messages.isEmpty() ? "" : ", message: ",
-                             platform.messages.isEmpty() ? "" : qPrintable(platform.messages.first()));
-                status = 1;
-                break;
-            }
-            if (cycle == baselineCycle || cycle == cycles) {
-                const long kib = ResidentKib();
-                std::printf("cycle %ld: VmRSS %ld KiB\n", cycle, kib);
-                std::fflush(stdout);
-                if (cycle == baselineCycle)
-                    baselineKib = kib;
-                if (cycle == cycles && cycle > baselineCycle && baselineKib > 0 && kib > 0) {
-                    const long growth = kib - baselineKib;
-                    std::printf("growth from cycle %ld to cycle %ld: %ld KiB (limit: below %ld KiB)\n",
-                                baselineCycle, cycles, growth, maxGrowthKib);
-                    if (SOAK_UNDER_ASAN) {
-                        std::printf("growth not judged: this build holds freed memory back "
-                                    "(AddressSanitizer); its leak check runs at exit\n");
-                    } else if (growth >= maxGrowthKib) {
-                        std::fprintf(stderr, "soak failed: resident memory grew by %ld KiB\n", growth);
-                        status = 1;
-                    }
-                }
-            }
-        }
-    }
+    const int status = RunCycles(options, server, directory.path());
     server.stop();
     std::printf("soak %s\n", status == 0 ? "passed" : "failed");
     return status;
