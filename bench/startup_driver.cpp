@@ -127,6 +127,77 @@ const char *Mark(bool withinTarget)
 
 } // namespace
 
+// Start-up time, memory and connections over `runs` new processes.
+bool StartupFigures(const std::vector<std::string> &base, TestServer &forecastServer, TestServer &almanacServer,
+                    int runs)
+{
+    std::vector<double> times;
+    std::vector<double> rssMiB;
+    int requests = 0, connections = 0, handshakes = 0, resumed = 0;
+    for (int run = 0; run < runs; ++run) {
+        forecastServer.clearRecords();
+        almanacServer.clearRecords();
+        const RunResult r = RunOnce(base);
+        if (!r.ok) {
+            std::fprintf(stderr, "run %d failed: the window did not fill\n", run + 1);
+            return false;
+        }
+        times.push_back(r.populatedMs);
+        rssMiB.push_back(r.figures.count("rss-startup-kib") ? r.figures.at("rss-startup-kib") / 1024.0 : 0);
+        // Every run makes the same requests; the last run's counts stand for all.
+        requests = forecastServer.requestCount() + almanacServer.requestCount();
+        connections = forecastServer.connectionsAccepted() + almanacServer.connectionsAccepted();
+        handshakes = forecastServer.tlsHandshakes() + almanacServer.tlsHandshakes();
+        resumed = forecastServer.tlsResumedHandshakes() + almanacServer.tlsResumedHandshakes();
+    }
+
+    const double medianMs = Median(times);
+    const double medianRss = Median(rssMiB);
+    std::printf("Start-up to a populated window (process start to label, list and title), %d runs:\n", runs);
+    std::printf("  median %.1f ms   (min %.1f, max %.1f)   target <= %.0f ms%s\n", medianMs,
+                *std::min_element(times.begin(), times.end()),
+                *std::max_element(times.begin(), times.end()), kStartupTargetMs,
+                Mark(medianMs <= kStartupTargetMs));
+    std::printf("Connections during start-up (two services, two hosts):\n");
+    std::printf("  %d requests, %d connections, %d TLS handshakes (%d resumed)   target %d handshakes%s\n",
+                requests, connections, handshakes, resumed, kHandshakeTarget,
+                Mark(handshakes == kHandshakeTarget));
+    std::printf("Resident memory after start-up:\n");
+    std::printf("  median %.1f MiB   target <= %.0f MiB%s\n", medianRss, kMemoryTargetMiB,
+                Mark(medianRss <= kMemoryTargetMiB));
+
+    return true;
+}
+
+// Resident memory after `refreshes` refreshes of both services in one process.
+bool RefreshFigures(const std::vector<std::string> &base, TestServer &forecastServer, TestServer &almanacServer,
+                    int refreshes)
+{
+    forecastServer.clearRecords();
+    almanacServer.clearRecords();
+    std::vector<std::string> args = base;
+    args.push_back("--refreshes");
+    args.push_back(std::to_string(refreshes));
+    const Clock::time_point start = Clock::now();
+    const RunResult r = RunOnce(args);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!r.ok || !r.figures.count("rss-refreshes-kib")) {
+        std::fprintf(stderr, "the refresh run failed\n");
+        return false;
+    }
+    const double after = r.figures.at("rss-refreshes-kib") / 1024.0;
+    const double peak = r.figures.count("peak-kib") ? r.figures.at("peak-kib") / 1024.0 : 0;
+    std::printf("Resident memory after %d refreshes of both services (%.1f s, %d requests, "
+                "%d TLS handshakes):\n",
+                refreshes, seconds,
+                forecastServer.requestCount() + almanacServer.requestCount(),
+                forecastServer.tlsHandshakes() + almanacServer.tlsHandshakes());
+    std::printf("  start-up %.1f MiB, after %.1f MiB, peak %.1f MiB   target <= %.0f MiB%s\n",
+                r.figures.count("rss-startup-kib") ? r.figures.at("rss-startup-kib") / 1024.0 : 0,
+                after, peak, kMemoryTargetMiB, Mark(after <= kMemoryTargetMiB && peak <= kMemoryTargetMiB));
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
     // Line by line, so the figures stay in order with the programs' messages.
@@ -184,64 +255,9 @@ int main(int argc, char *argv[])
         "--dir", folder.path().toStdString(),
     };
 
-    std::vector<double> times;
-    std::vector<double> rssMiB;
-    int requests = 0, connections = 0, handshakes = 0, resumed = 0;
-    for (int run = 0; run < runs; ++run) {
-        forecastServer.clearRecords();
-        almanacServer.clearRecords();
-        const RunResult r = RunOnce(base);
-        if (!r.ok) {
-            std::fprintf(stderr, "run %d failed: the window did not fill\n", run + 1);
-            return 1;
-        }
-        times.push_back(r.populatedMs);
-        rssMiB.push_back(r.figures.count("rss-startup-kib") ? r.figures.at("rss-startup-kib") / 1024.0 : 0);
-        // Every run makes the same requests; the last run's counts stand for all.
-        requests = forecastServer.requestCount() + almanacServer.requestCount();
-        connections = forecastServer.connectionsAccepted() + almanacServer.connectionsAccepted();
-        handshakes = forecastServer.tlsHandshakes() + almanacServer.tlsHandshakes();
-        resumed = forecastServer.tlsResumedHandshakes() + almanacServer.tlsResumedHandshakes();
-    }
-
-    const double medianMs = Median(times);
-    const double medianRss = Median(rssMiB);
-    std::printf("Start-up to a populated window (process start to label, list and title), %d runs:\n", runs);
-    std::printf("  median %.1f ms   (min %.1f, max %.1f)   target <= %.0f ms%s\n", medianMs,
-                *std::min_element(times.begin(), times.end()),
-                *std::max_element(times.begin(), times.end()), kStartupTargetMs,
-                Mark(medianMs <= kStartupTargetMs));
-    std::printf("Connections during start-up (two services, two hosts):\n");
-    std::printf("  %d requests, %d connections, %d TLS handshakes (%d resumed)   target %d handshakes%s\n",
-                requests, connections, handshakes, resumed, kHandshakeTarget,
-                Mark(handshakes == kHandshakeTarget));
-    std::printf("Resident memory after start-up:\n");
-    std::printf("  median %.1f MiB   target <= %.0f MiB%s\n", medianRss, kMemoryTargetMiB,
-                Mark(medianRss <= kMemoryTargetMiB));
-
-    if (refreshes > 0) {
-        forecastServer.clearRecords();
-        almanacServer.clearRecords();
-        std::vector<std::string> args = base;
-        args.push_back("--refreshes");
-        args.push_back(std::to_string(refreshes));
-        const Clock::time_point start = Clock::now();
-        const RunResult r = RunOnce(args);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (!r.ok || !r.figures.count("rss-refreshes-kib")) {
-            std::fprintf(stderr, "the refresh run failed\n");
-            return 1;
-        }
-        const double after = r.figures.at("rss-refreshes-kib") / 1024.0;
-        const double peak = r.figures.count("peak-kib") ? r.figures.at("peak-kib") / 1024.0 : 0;
-        std::printf("Resident memory after %d refreshes of both services (%.1f s, %d requests, "
-                    "%d TLS handshakes):\n",
-                    refreshes, seconds,
-                    forecastServer.requestCount() + almanacServer.requestCount(),
-                    forecastServer.tlsHandshakes() + almanacServer.tlsHandshakes());
-        std::printf("  start-up %.1f MiB, after %.1f MiB, peak %.1f MiB   target <= %.0f MiB%s\n",
-                    r.figures.count("rss-startup-kib") ? r.figures.at("rss-startup-kib") / 1024.0 : 0,
-                    after, peak, kMemoryTargetMiB, Mark(after <= kMemoryTargetMiB && peak <= kMemoryTargetMiB));
-    }
+    if (!StartupFigures(base, forecastServer, almanacServer, runs))
+        return 1;
+    if (refreshes > 0 && !RefreshFigures(base, forecastServer, almanacServer, refreshes))
+        return 1;
     return 0;
 }
