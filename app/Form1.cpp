@@ -115,16 +115,7 @@ void Form1::CreateControls()
     standardFont.setPointSize(8);
     setFont(standardFont);
 
-    lvwEmployees = new QTreeWidget(this);
-    lvwEmployees->setObjectName(QStringLiteral("lvwEmployees"));
-    lvwEmployees->setGeometry(136, 0, 409, 177);
-    lvwEmployees->setRootIsDecorated(false);
-    lvwEmployees->setItemsExpandable(false);
-    lvwEmployees->setUniformRowHeights(true);
-    lvwEmployees->header()->setStretchLastSection(false);
-    lvwEmployees->header()->setSectionsMovable(false);
-    lvwEmployees->setColumnCount(0);
-    lvwEmployees->setHeaderLabels({});
+    CreateList();
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -165,6 +156,21 @@ void Form1::CreateControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(60000);
     Timer1->start();
+}
+
+// The report-style list, with no columns yet: start-up adds them.
+void Form1::CreateList()
+{
+    lvwEmployees = new QTreeWidget(this);
+    lvwEmployees->setObjectName(QStringLiteral("lvwEmployees"));
+    lvwEmployees->setGeometry(136, 0, 409, 177);
+    lvwEmployees->setRootIsDecorated(false);
+    lvwEmployees->setItemsExpandable(false);
+    lvwEmployees->setUniformRowHeights(true);
+    lvwEmployees->header()->setStretchLastSection(false);
+    lvwEmployees->header()->setSectionsMovable(false);
+    lvwEmployees->setColumnCount(0);
+    lvwEmployees->setHeaderLabels({});
 }
 
 // What a screen reader says of each part; the visible texts stay as they are.

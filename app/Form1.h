@@ -72,6 +72,7 @@ protected:
 private:
     // The controls at their places, as the window is created.
     void CreateControls();
+    void CreateList();
     void DescribeForScreenReaders();
     FilePlaces Places();
     // Creates the settings file (and the user's folder for it) when nothing

@@ -479,6 +479,39 @@ std::string TimeText(const Measurement &r)
 
 } // namespace
 
+// The three targets for one shape, from its measurements at x1, x4, x16.
+void PrintVerdict(const std::vector<Measurement> &results)
+{
+    const Measurement &first = results.front();
+    const Measurement &last = results.back();
+    const bool complete = results.size() == std::size(kScales) && !last.capped && !last.failed;
+    std::string ratio, within, memory;
+    char text[96];
+    if (first.capped || first.failed || first.seconds.empty()) {
+        ratio = "x16/x1 time: -";
+    } else if (complete) {
+        const double q = last.Median() / first.Median();
+        std::snprintf(text, sizeof text, "x16/x1 time %.1f (%s)", q, q <= 20 ? "holds" : "FAILS");
+        ratio = text;
+    } else {
+        std::snprintf(text, sizeof text, "x16/x1 time > %.0f (FAILS)", capSeconds / first.Median());
+        ratio = text;
+    }
+    if (complete) {
+        std::snprintf(text, sizeof text, "16 MiB in %.3f s (%s)", last.Median(), last.Median() < 1.0 ? "holds" : "FAILS");
+        within = text;
+        const double times = static_cast<double>(last.ExtraKiB()) * 1024.0 / static_cast<double>(last.bytes);
+        std::snprintf(text, sizeof text, "peak extra %s = %.1f x input (%s)", Mib(last.ExtraKiB()).c_str(), times,
+                      times < 10 ? "holds" : "FAILS");
+        memory = text;
+    } else {
+        within = "16 MiB not reached in the cap (FAILS)";
+        memory = "peak extra at 16 MiB: not measured";
+    }
+    std::printf("%44s -> %s; %s; %s\n", "", ratio.c_str(), within.c_str(), memory.c_str());
+    std::fflush(stdout);
+}
+
 int main(int argc, char **argv)
 {
     std::string only;
@@ -525,35 +558,7 @@ int main(int argc, char **argv)
                 break;
         }
 
-        // The three targets for the shape.
-        const Measurement &first = results.front();
-        const Measurement &last = results.back();
-        const bool complete = results.size() == std::size(kScales) && !last.capped && !last.failed;
-        std::string ratio, within, memory;
-        char text[96];
-        if (first.capped || first.failed || first.seconds.empty()) {
-            ratio = "x16/x1 time: -";
-        } else if (complete) {
-            const double q = last.Median() / first.Median();
-            std::snprintf(text, sizeof text, "x16/x1 time %.1f (%s)", q, q <= 20 ? "holds" : "FAILS");
-            ratio = text;
-        } else {
-            std::snprintf(text, sizeof text, "x16/x1 time > %.0f (FAILS)", capSeconds / first.Median());
-            ratio = text;
-        }
-        if (complete) {
-            std::snprintf(text, sizeof text, "16 MiB in %.3f s (%s)", last.Median(), last.Median() < 1.0 ? "holds" : "FAILS");
-            within = text;
-            const double times = static_cast<double>(last.ExtraKiB()) * 1024.0 / static_cast<double>(last.bytes);
-            std::snprintf(text, sizeof text, "peak extra %s = %.1f x input (%s)", Mib(last.ExtraKiB()).c_str(), times,
-                          times < 10 ? "holds" : "FAILS");
-            memory = text;
-        } else {
-            within = "16 MiB not reached in the cap (FAILS)";
-            memory = "peak extra at 16 MiB: not measured";
-        }
-        std::printf("%44s -> %s; %s; %s\n", "", ratio.c_str(), within.c_str(), memory.c_str());
-        std::fflush(stdout);
+        PrintVerdict(results);
     }
     QDir(dir).removeRecursively();
     return 0;

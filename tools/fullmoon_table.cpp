@@ -45,6 +45,25 @@ bool ParseYear(const QString &text, int *year)
 
 } // namespace
 
+// Writes the table to `outputPath`, or to standard output for "" or "-".
+int WriteTable(const QByteArray &table, const QString &outputPath)
+{
+    if (outputPath.isEmpty() || outputPath == QLatin1String("-")) {
+        if (std::fwrite(table.constData(), 1, table.size(), stdout) != size_t(table.size())
+            || std::fflush(stdout) != 0)
+            return Fail(kExitFailure, QStringLiteral("cannot write to standard output"));
+        return 0;
+    }
+
+    // Written through a temporary file, so a failed run never leaves half a table.
+    QSaveFile file(outputPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return Fail(kExitFailure, QStringLiteral("cannot create %1 (%2)").arg(outputPath, file.errorString()));
+    if (file.write(table) != table.size() || !file.commit())
+        return Fail(kExitFailure, QStringLiteral("cannot write %1 (%2)").arg(outputPath, file.errorString()));
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QStringList args;
@@ -96,18 +115,5 @@ int main(int argc, char *argv[])
     // The table is plain ASCII, so its bytes are the same in any 8-bit code page.
     const QByteArray table = moonphase::FullMoonTableText(zone, fromYear, toYear).toLatin1();
 
-    if (outputPath.isEmpty() || outputPath == QLatin1String("-")) {
-        if (std::fwrite(table.constData(), 1, table.size(), stdout) != size_t(table.size())
-            || std::fflush(stdout) != 0)
-            return Fail(kExitFailure, QStringLiteral("cannot write to standard output"));
-        return 0;
-    }
-
-    // Written through a temporary file, so a failed run never leaves half a table.
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return Fail(kExitFailure, QStringLiteral("cannot create %1 (%2)").arg(outputPath, file.errorString()));
-    if (file.write(table) != table.size() || !file.commit())
-        return Fail(kExitFailure, QStringLiteral("cannot write %1 (%2)").arg(outputPath, file.errorString()));
-    return 0;
+    return WriteTable(table, outputPath);
 }
