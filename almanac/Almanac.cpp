@@ -6,6 +6,8 @@
 
 #include <QStringView>
 
+#include <optional>
+
 // The sun/moon reply is read by plain text search, never as JSON: quotation
 // marks are removed, the text is cut at every comma, and each piece is tested
 // for a few marker strings. Piece 0 (the text before the first comma) is never
@@ -80,18 +82,38 @@ QString TakeTime(const QString &timeText, const QLocale &locale)
 
 // The scans and the picture choice stop with the run-time error on what
 // they cannot read; the public functions turn it into a failed result.
+// What both scans do after a rise or set marker: the first time that follows
+// is the marker's; the closest phase's, a transit's or a twilight's time
+// finds nothing pending. Whether a time belongs to the sun is known from the
+// "sundata:" marker.
+struct MarkerTime {
+    bool pending = false;
+    bool inSunData = false;
+
+    // The formatted time this piece gives the pending marker, if any.
+    std::optional<QString> Take(QStringView piece, bool last, const QLocale &locale)
+    {
+        QString timeText;
+        const bool timeInPiece = piece.contains(u"time:");
+        if (timeInPiece)
+            timeText = TimeTextOf(piece, last);
+        if (piece.contains(u"sundata:"))
+            inSunData = true;
+        if (!pending || !timeInPiece)
+            return std::nullopt;
+        pending = false;
+        return TakeTime(timeText, locale);
+    }
+};
+
 AlmanacTexts ScanToday(const QString &reply, const QLocale &locale)
 {
     AlmanacTexts texts;
     bool setSeen = false;
     bool riseSeen = false;
-    bool timePending = false;
-    bool inSunData = false;
-    QString timeText;
+    MarkerTime time;
 
     ForEachPiece(reply, [&](QStringView piece, bool last) {
-        bool timeInPiece = false;
-
         if (piece.contains(u"curphase")) {
             QString word = UpToFirstSpace(PieceValue(piece)).toString();
             // A waxing phase then reads "WAXing", the one word the picture
@@ -103,38 +125,22 @@ AlmanacTexts ScanToday(const QString &reply, const QLocale &locale)
             texts.illuminationText = UpToFirstSpace(PieceValue(piece)).toString();
         if (piece.contains(u"Set")) {
             setSeen = true;
-            timePending = true;
+            time.pending = true;
             riseSeen = false;
         }
         // After the set test, so a piece holding both markers counts as a rise.
         if (piece.contains(u"Rise")) {
             riseSeen = true;
-            timePending = true;
+            time.pending = true;
             setSeen = false;
         }
-        if (piece.contains(u"time:")) {
-            timeText = TimeTextOf(piece, last);
-            timeInPiece = true;
-        }
-        if (piece.contains(u"sundata:"))
-            inSunData = true;
-
-        // Only the first time after a marker belongs to it; the closest
-        // phase's, a transit's or a twilight's time finds nothing pending.
-        if (timePending && timeInPiece) {
-            timePending = false;
-            const QString formatted = TakeTime(timeText, locale);
-            if (inSunData) {
-                if (setSeen)
-                    texts.sunsetTime = formatted;
-                if (riseSeen)
-                    texts.sunriseTime = formatted;
-            } else {
-                if (setSeen)
-                    texts.moonsetTime = formatted;
-                if (riseSeen)
-                    texts.moonriseTime = formatted;
-            }
+        if (const std::optional<QString> formatted = time.Take(piece, last, locale)) {
+            QString &set = time.inSunData ? texts.sunsetTime : texts.moonsetTime;
+            QString &rise = time.inSunData ? texts.sunriseTime : texts.moonriseTime;
+            if (setSeen)
+                set = *formatted;
+            if (riseSeen)
+                rise = *formatted;
         }
         return true;
     });
@@ -161,34 +167,19 @@ QString ScanTomorrow(const QString &reply, const QLocale &locale)
     // Only a rise makes a time pending, so the moon's set and transit entries
     // change nothing, whatever their order.
     bool riseSeen = false;
-    bool timePending = false;
-    bool inSunData = false;
-    QString timeText;
-
+    MarkerTime time;
     QString moonrise;
     ForEachPiece(reply, [&](QStringView piece, bool last) {
-        bool timeInPiece = false;
-
         if (piece.contains(u"Rise")) {
             riseSeen = true;
-            timePending = true;
+            time.pending = true;
         }
-        if (piece.contains(u"time:")) {
-            timeText = TimeTextOf(piece, last);
-            timeInPiece = true;
-        }
-        if (piece.contains(u"sundata:"))
-            inSunData = true;
-
-        if (timePending && timeInPiece) {
-            timePending = false;
-            // The sun's rise is read too (an unreadable one is an error) and
-            // then dropped: only a rise before the sun's list is the moon's.
-            const QString formatted = TakeTime(timeText, locale);
-            if (!inSunData && riseSeen) {
-                moonrise = formatted;
-                return false;
-            }
+        // The sun's rise is read too (an unreadable one is an error) and then
+        // dropped: only a rise before the sun's list is the moon's.
+        const std::optional<QString> formatted = time.Take(piece, last, locale);
+        if (formatted && !time.inSunData && riseSeen) {
+            moonrise = *formatted;
+            return false;
         }
         return true;
     });
