@@ -102,6 +102,14 @@ qsizetype SectionEnd(std::u16string_view text, qsizetype at, std::u16string_view
     return end + static_cast<qsizetype>(closer.size()) - 1;
 }
 
+bool Blank(std::u16string_view text, qsizetype from, qsizetype to)
+{
+    for (qsizetype i = from; i < to; ++i)
+        if (text[i] != u' ' && text[i] != u'\t' && text[i] != u'\r' && text[i] != u'\n')
+            return false;
+    return true;
+}
+
 // The end of a comment starting at `at`: a comment holds no "--" but its end.
 qsizetype CommentEnd(std::u16string_view text, qsizetype at)
 {
@@ -194,8 +202,13 @@ bool WellFormedText(const QString &reply)
     const qsizetype n = static_cast<qsizetype>(text.size());
     int depth = 0;
     qsizetype nodes = 0;
+    qsizetype outside = 0;   // where the text outside every element began
     for (qsizetype i = NextStop(text, 0); i < n; i = NextStop(text, i + 1)) {
         const char16_t c = text[i];
+        // Outside the root only white space may stand between markup (the
+        // parser drops text at the very end of the reply unseen).
+        if (c == u'<' && depth == 0 && !Blank(text, outside, i))
+            return false;
         if (c == u'&') {
             i = ReferenceEnd(text, i);
         } else if (c == u']') {
@@ -235,8 +248,10 @@ bool WellFormedText(const QString &reply)
         }
         if (i < 0)
             return false;
+        if (c == u'<' && depth == 0)
+            outside = i + 1;
     }
-    return true;
+    return depth > 0 || Blank(text, outside, n);
 }
 
 namespace {

@@ -192,6 +192,9 @@ private slots:
                  ForecastOutcome::NotLoaded);
         QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "trailing").outcome,
                  ForecastOutcome::NotLoaded);
+        // Text at the very end, which the parser itself drops unseen.
+        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "\n:").outcome, ForecastOutcome::NotLoaded);
+        QCOMPARE(ExtractForecastReply("x" + Reply("<data>Daily Minimum</data>")).outcome, ForecastOutcome::NotLoaded);
 
         // Slips that a lenient parser would let through: none of these is a
         // document, so the window must not show them.
