@@ -291,4 +291,4 @@ private slots:
 };
 
 QTEST_MAIN(InstallTest)
-#include "test_install.moc"
+#include "tst_install.moc"

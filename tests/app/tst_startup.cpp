@@ -609,4 +609,4 @@ private slots:
 };
 
 QTEST_MAIN(StartupTest)
-#include "test_startup.moc"
+#include "tst_startup.moc"

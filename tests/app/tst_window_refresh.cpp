@@ -252,4 +252,4 @@ private slots:
 };
 
 QTEST_MAIN(WindowRefreshTest)
-#include "test_window_refresh.moc"
+#include "tst_window_refresh.moc"

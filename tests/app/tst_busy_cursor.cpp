@@ -171,4 +171,4 @@ private slots:
 };
 
 QTEST_MAIN(BusyCursorTest)
-#include "test_busy_cursor.moc"
+#include "tst_busy_cursor.moc"

@@ -376,4 +376,4 @@ void TestPictures::imageListAndIconsCarryBothSizes()
 }
 
 QTEST_MAIN(TestPictures)
-#include "test_pictures.moc"
+#include "tst_pictures.moc"

@@ -48,7 +48,7 @@ private:
 
 } // namespace
 
-class EditorStartTest : public QObject {
+class RealPlatformTest : public QObject {
     Q_OBJECT
 
 private:
@@ -176,5 +176,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EditorStartTest)
-#include "test_editor_start.moc"
+QTEST_MAIN(RealPlatformTest)
+#include "tst_real_platform.moc"

@@ -208,4 +208,4 @@ private slots:
 };
 
 QTEST_MAIN(EndToEndTest)
-#include "test_e2e_window.moc"
+#include "tst_e2e_window.moc"

@@ -277,4 +277,4 @@ void TestFullMoonTable::shippedTableIsCurrentAndReadable()
 }
 
 QTEST_GUILESS_MAIN(TestFullMoonTable)
-#include "test_fullmoon_table.moc"
+#include "tst_fullmoon_table.moc"

@@ -719,4 +719,4 @@ private slots:
 };
 
 QTEST_MAIN(FaultMatrixTest)
-#include "test_fault_matrix.moc"
+#include "tst_fault_matrix.moc"
