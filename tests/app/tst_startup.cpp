@@ -1,6 +1,7 @@
 // The window's start-up, its two text files, the timer and the two buttons,
 // driven through the test platform with a fake clock.
 #include "TestPlatform.h"
+#include "support/TestFiles.h"
 
 #include "app/Form1.h"
 #include "startup/StartupFiles.h"
@@ -26,20 +27,8 @@ const QString kSuffix = QStringLiteral(".  Text file format is Lat, Long, Auto u
 const QString kTitle = QStringLiteral("Error loading SkyvaneLatLong_Setup.txt");
 const QString kNoForecast = QStringLiteral("No forecast for this location available.");
 
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 struct World {
     TestPlatform platform;

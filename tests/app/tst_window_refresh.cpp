@@ -1,6 +1,7 @@
 // The window after refreshes through the test platform, with recorded
 // replies of both services: label, text box, every list row, title and icon.
 #include "TestPlatform.h"
+#include "support/TestFiles.h"
 
 #include "app/Form1.h"
 #include "pictures/Pictures.h"
@@ -32,13 +33,6 @@ QString ReadFixture(const QString &relative)
     return QString::fromLatin1(file.readAll());
 }
 
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 QStringList RowTexts(const QTreeWidgetItem *item)
 {
     QStringList texts;
@@ -57,8 +51,8 @@ struct World {
     explicit World(const QByteArray &settings = "35.9656,-114.836,tz=-8,auto update=true\r\nnote\r\n")
     {
         platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        WriteFile(platform.FilePath(kSettingsFileName), settings);
-        WriteFile(platform.FilePath(kFullMoonFileName), "Full moons\r\n2026-11-24 06:53\r\n2026-12-23 17:28\r\n");
+        testsupport::WriteFile(platform.FilePath(kSettingsFileName), settings);
+        testsupport::WriteFile(platform.FilePath(kFullMoonFileName), "Full moons\r\n2026-11-24 06:53\r\n2026-12-23 17:28\r\n");
         platform.onDownload = [this](const QString &url) {
             if (url.contains(QStringLiteral("MapClick.php")))
                 return forecastReply;

@@ -10,6 +10,7 @@
 #include "pictures/Pictures.h"
 #include "startup/StartupFiles.h"
 #include "net/DownloadUrl.h"
+#include "support/TestFiles.h"
 #include "support/TestServer.h"
 
 #include <QCryptographicHash>
@@ -42,19 +43,8 @@ inline QByteArray Fixture(const QString &relative)
     return file.readAll();
 }
 
-inline void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-}
-
-inline QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // The test platform with the program's own download routine. The bounds are
 // the program's, but for time-outs short enough that a stalled host costs a
@@ -90,7 +80,7 @@ inline std::map<QString, QByteArray> Snapshot(const QString &folder)
     for (const QFileInfo &info : entries) {
         QByteArray sum = info.isDir() ? QByteArray("dir") : QByteArray::number(info.size());
         if (info.isFile())
-            sum += ' ' + QCryptographicHash::hash(ReadBytes(info.filePath()), QCryptographicHash::Sha256).toHex();
+            sum += ' ' + QCryptographicHash::hash(ReadFile(info.filePath()), QCryptographicHash::Sha256).toHex();
         files[info.fileName()] = sum;
     }
     return files;
@@ -120,8 +110,8 @@ struct World {
     QString SettingsPath() const { return platform.FilePath(kSettingsFileName); }
     QString TablePath() const { return platform.FilePath(kFullMoonFileName); }
 
-    void WriteSettings(const QByteArray &bytes) { WriteBytes(SettingsPath(), bytes); }
-    void WriteTable(const QByteArray &bytes) { WriteBytes(TablePath(), bytes); }
+    void WriteSettings(const QByteArray &bytes) { WriteFile(SettingsPath(), bytes); }
+    void WriteTable(const QByteArray &bytes) { WriteFile(TablePath(), bytes); }
 
     void ServeForecast(const testsupport::Response &response)
     {

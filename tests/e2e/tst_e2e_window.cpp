@@ -147,8 +147,8 @@ private slots:
                         {"2026-12-08", Fixture("usno/reykjavik-2026-06-26-sunset-after-midnight.json")}});
         QByteArray defaultContent;
         w.platform.onEditor = [&](const QString &path) {
-            defaultContent = ReadBytes(path);
-            WriteBytes(path, "37.4636,-122.2275, tz=-7 \r\nSan Carlos\r\n");
+            defaultContent = ReadFile(path);
+            WriteFile(path, "37.4636,-122.2275, tz=-7 \r\nSan Carlos\r\n");
         };
         w.platform.events.clear();
         w.platform.now = MakeDate(2026, 12, 7, 9, 0, 0);
@@ -179,8 +179,8 @@ private slots:
         // the editor left them, nothing else.
         const auto files = Snapshot(w.Dir());
         QCOMPARE(files.size(), size_t(2));
-        QCOMPARE(ReadBytes(w.TablePath()), kTable);
-        QCOMPARE(ReadBytes(w.SettingsPath()), QByteArray("37.4636,-122.2275, tz=-7 \r\nSan Carlos\r\n"));
+        QCOMPARE(ReadFile(w.TablePath()), kTable);
+        QCOMPARE(ReadFile(w.SettingsPath()), QByteArray("37.4636,-122.2275, tz=-7 \r\nSan Carlos\r\n"));
     }
 
     // The timer switched off by the settings: the list ends in "(auto off)",

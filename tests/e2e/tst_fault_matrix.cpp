@@ -596,7 +596,7 @@ std::vector<Row> Rows()
                         w.form->Location_Click();
                     },
                     [](World &w) {
-                        QCOMPARE(ReadBytes(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
+                        QCOMPARE(ReadFile(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
                         const QString refused = DownloadFailed("127.0.0.1 refused the connection");
                         QCOMPARE(w.platform.messages.size(), size_t(4));
                         QCOMPARE(w.platform.messages[0].text, refused);
