@@ -148,14 +148,15 @@ void TestAlmanac::tomorrowQueryDate_data()
     QTest::newRow("00:01 on 7 December") << MakeDate(2026, 12, 7, 0, 1) << "2026-12-08";
     QTest::newRow("new year's eve") << MakeDate(2026, 12, 31, 23, 59, 59) << "2027-01-01";
     QTest::newRow("leap day") << MakeDate(2028, 2, 28, 12, 0) << "2028-02-29";
+    QTest::newRow("end of February in a common year") << MakeDate(2027, 2, 28, 12, 0) << "2027-03-01";
 }
 
 void TestAlmanac::tomorrowQueryDate()
 {
     QFETCH(DateValue, now);
     QFETCH(QString, date);
-    // The caller asks about tomorrow by adding one day to the clock's now.
-    QCOMPARE(AlmanacQuery("", "1", "2", "x", now + 1),
+    // The query the window sends for tomorrow's moonrise, from the clock's now.
+    QCOMPARE(TomorrowQuery("", "1", "2", "x", now),
              QStringLiteral("/api/rstt/oneday?date=%1 &coords=1, 2&x &dst=true").arg(date));
 }
 
