@@ -101,6 +101,31 @@ QString Field(const QByteArray &desktopEntry, const QString &key)
     return line.match(QString::fromUtf8(desktopEntry)).captured(1).trimmed();
 }
 
+// The lines of `dpkg-deb -c`: everything owned by root, folders and files
+// with the modes Debian expects, everything under /usr, the link on the PATH
+// relative. The files and links go to `files`, relative to /usr.
+void CheckPackageListing(const QString &listing, QSet<QString> *files)
+{
+    const QRegularExpression entry(QStringLiteral(R"(^(\S+) (\S+)\s+\d+ \S+ \S+ \./(\S+?)/?( -> (\S+))?$)"));
+    for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = entry.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        QCOMPARE(m.captured(2), QStringLiteral("root/root"));
+        const QString mode = m.captured(1), path = m.captured(3);
+        if (mode.startsWith(QLatin1Char('d'))) {
+            QCOMPARE(mode, QStringLiteral("drwxr-xr-x"));
+            continue;
+        }
+        QVERIFY2(path.startsWith(QStringLiteral("usr/")), qPrintable(line));
+        files->insert(path.mid(4));
+        if (path == QStringLiteral("usr/bin/selvorra"))
+            QCOMPARE(m.captured(5), QStringLiteral("../lib/selvorra/selvorra"));
+        else
+            QCOMPARE(mode, path == QStringLiteral("usr/lib/selvorra/selvorra") ? QStringLiteral("-rwxr-xr-x")
+                                                                              : QStringLiteral("-rw-r--r--"));
+    }
+}
+
 } // namespace
 
 class InstallTest : public QObject {
@@ -223,24 +248,7 @@ private slots:
         const QString listing = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}, &failure);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QSet<QString> files;
-        const QRegularExpression entry(QStringLiteral(R"(^(\S+) (\S+)\s+\d+ \S+ \S+ \./(\S+?)/?( -> (\S+))?$)"));
-        for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QRegularExpressionMatch m = entry.match(line);
-            QVERIFY2(m.hasMatch(), qPrintable(line));
-            QCOMPARE(m.captured(2), QStringLiteral("root/root"));
-            const QString mode = m.captured(1), path = m.captured(3);
-            if (mode.startsWith(QLatin1Char('d'))) {
-                QCOMPARE(mode, QStringLiteral("drwxr-xr-x"));
-                continue;
-            }
-            QVERIFY2(path.startsWith(QStringLiteral("usr/")), qPrintable(line));
-            files.insert(path.mid(4));
-            if (path == QStringLiteral("usr/bin/selvorra"))
-                QCOMPARE(m.captured(5), QStringLiteral("../lib/selvorra/selvorra"));
-            else
-                QCOMPARE(mode, path == QStringLiteral("usr/lib/selvorra/selvorra") ? QStringLiteral("-rwxr-xr-x")
-                                                                                  : QStringLiteral("-rw-r--r--"));
-        }
+        CheckPackageListing(listing, &files);
         QCOMPARE(files, ExpectedLayout());
 
         // The version is the project's and the changelog's newest entry's;
