@@ -6,6 +6,7 @@
 #include "common/RuntimeError.h"
 #include "common/TextFile.h"
 #include "tools/MoonPhase.h"
+#include "support/RecordedReplies.h"
 #include "support/TestFiles.h"
 
 #include <QFile>
@@ -93,12 +94,10 @@ void TestFullMoonTable::publishedFullMoons()
 
 void TestFullMoonTable::recordedPhasesFixture()
 {
-    const QString path =
-        QStringLiteral(SELVORRA_FIXTURES_DIR "/moon-phases/usno-moon-phases-2024-normalized-record.json");
-    if (!QFile::exists(path))
-        QSKIP("the shared fixtures folder with the recorded 2024 moon phases is absent");
-    const QJsonArray events =
-        QJsonDocument::fromJson(testsupport::ReadFile(path)).object().value("events").toArray();
+    if (!recorded::Present())
+        QSKIP(recorded::kAbsent);
+    const QByteArray record = recorded::Bytes(QStringLiteral("moon-phases/usno-moon-phases-2024-normalized-record.json"));
+    const QJsonArray events = QJsonDocument::fromJson(record).object().value("events").toArray();
     const QList<QDateTime> computed = moonphase::FullMoonsInYears(QTimeZone::utc(), 2024, 2024);
     qsizetype next = 0;
     for (const QJsonValue &value : events) {
