@@ -1,3 +1,6 @@
+// The sun/moon stages against recorded service replies and small hand-made
+// ones. Every expected value was written by reading the replies; those of
+// the recorded replies are their records (tests/support/RecordedReplies.h).
 #include "almanac/Almanac.h"
 #include "common/DateValue.h"
 #include "common/RuntimeError.h"
@@ -6,10 +9,6 @@
 #include "support/TestFiles.h"
 
 #include <QtTest>
-
-// The sun/moon stages against recorded service replies and small hand-made
-// ones. Every expected value was written by reading the replies; those of
-// the recorded replies are their records (tests/support/RecordedReplies.h).
 
 namespace {
 

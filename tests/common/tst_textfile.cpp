@@ -1,3 +1,5 @@
+// The text files: line ends, limits, what stands in a file's place, and
+// creating a file without ever replacing one.
 #include "common/RuntimeError.h"
 #include "common/CodePage.h"
 #include "common/TextFile.h"
