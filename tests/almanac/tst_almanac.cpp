@@ -1,31 +1,18 @@
+// The sun/moon stages against recorded service replies and small hand-made
+// ones. Every expected value was written by reading the replies; those of
+// the recorded replies are their records (tests/support/RecordedReplies.h).
 #include "almanac/Almanac.h"
 #include "common/DateValue.h"
 #include "common/RuntimeError.h"
 #include "common/CodePage.h"
+#include "support/RecordedReplies.h"
+#include "support/TestFiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
-
-// The sun/moon stages against recorded service replies and small hand-made
-// ones. Every expected value below was written by reading the replies.
 
 namespace {
 
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-
-QString ReadText(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot open %s", qPrintable(path));
-    return FromCp1252(file.readAll()); // as a download becomes text
-}
-
-bool HaveFixtures()
-{
-    return QDir(QStringLiteral(SELVORRA_FIXTURES_DIR)).exists();
-}
 
 // One day's object of the New York archive, cut out by text: from its
 // " "date": {" line to the closing brace at the same indentation.
@@ -95,6 +82,24 @@ char *toString(const AlmanacTexts &t)
                                     t.moonriseTime, t.moonsetTime));
 }
 
+namespace {
+
+AlmanacTexts Texts(const recorded::Almanac &r)
+{
+    return {r.phase, r.illumination, r.sunrise, r.sunset, r.moonrise, r.moonset};
+}
+
+// The scan of a reply, its moon picture and tomorrow's moonrise.
+void CheckScan(const QString &reply, const AlmanacTexts &texts, int image, const QString &tomorrow)
+{
+    const AlmanacTexts got = Scan(reply);
+    QCOMPARE(got, texts);
+    QCOMPARE(MoonImageNumber(got.illuminationText, got.phaseWord).value, image);
+    QCOMPARE(Tomorrow(reply), tomorrow);
+}
+
+} // namespace
+
 class TestAlmanac : public QObject {
     Q_OBJECT
 
@@ -142,82 +147,37 @@ void TestAlmanac::tomorrowQueryDate_data()
     QTest::newRow("00:01 on 7 December") << MakeDate(2026, 12, 7, 0, 1) << "2026-12-08";
     QTest::newRow("new year's eve") << MakeDate(2026, 12, 31, 23, 59, 59) << "2027-01-01";
     QTest::newRow("leap day") << MakeDate(2028, 2, 28, 12, 0) << "2028-02-29";
+    QTest::newRow("end of February in a common year") << MakeDate(2027, 2, 28, 12, 0) << "2027-03-01";
 }
 
 void TestAlmanac::tomorrowQueryDate()
 {
     QFETCH(DateValue, now);
     QFETCH(QString, date);
-    // The caller asks about tomorrow by adding one day to the clock's now.
-    QCOMPARE(AlmanacQuery("", "1", "2", "x", now + 1),
+    // The query the window sends for tomorrow's moonrise, from the clock's now.
+    QCOMPARE(TomorrowQuery("", "1", "2", "x", now),
              QStringLiteral("/api/rstt/oneday?date=%1 &coords=1, 2&x &dst=true").arg(date));
 }
 
 void TestAlmanac::recordedReplies_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<AlmanacTexts>("texts");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<int>("image");
-    QTest::addColumn<QString>("tomorrow");
-
-    QTest::newRow("mayapur") << "usno/mayapur-2026-04-14-tz5.5.json"
-                             << AlmanacTexts{"Waning", "13%", " 5:17 AM", " 5:57 PM", " 2:59 AM",
-                                             " 2:54 PM"}
-                             << "Sunrise:  5:17 AM\r\nSunset:  5:57 PM\r\nMoonrise:  2:59 AM\r\n"
-                                "Moonset:  2:54 PM\r\nWaning 13% visible\r\n"
-                             << " Moon Waning 13% Sunrise:  5:17 AM  Sunset:  5:57 PM" << 8
-                             << " 2:59 AM";
-    // Two moonsets (the later wins); the sun sets after midnight, before it
-    // rises; the first sun entry has a null time with nothing pending.
-    QTest::newRow("reykjavik") << "usno/reykjavik-2026-06-26-sunset-after-midnight.json"
-                               << AlmanacTexts{"WAXing", "89%", " 2:58 AM", " 12:03 AM", " 10:27 PM",
-                                               " 11:31 PM"}
-                               << "Sunrise:  2:58 AM\r\nSunset:  12:03 AM\r\nMoonrise:  10:27 PM\r\n"
-                                  "Moonset:  11:31 PM\r\nWAXing 89% visible\r\n"
-                               << " Moon WAXing 89% Sunrise:  2:58 AM  Sunset:  12:03 AM" << 4
-                               << " 10:27 PM";
-    // Polar day: the sun has neither rise nor set, only null times.
-    QTest::newRow("svalbard") << "usno/svalbard-2026-06-21-polar-day-two-moonsets.json"
-                              << AlmanacTexts{"WAXing", "45%", "", "", " 11:29 AM", " 11:05 PM"}
-                              << "Sunrise: \r\nSunset: \r\nMoonrise:  11:29 AM\r\n"
-                                 "Moonset:  11:05 PM\r\nWAXing 45% visible\r\n"
-                              << " Moon WAXing 45% Sunrise:   Sunset: " << 3 << " 11:29 AM";
-    // The moon list opens with a transit, then set, then rise.
-    QTest::newRow("vrindavan") << "usno/vrindavan-2026-06-30-full-moon-label.json"
-                               << AlmanacTexts{"Full", "100%", " 5:27 AM", " 7:19 PM", " 7:53 PM",
-                                               " 5:21 AM"}
-                               << "Sunrise:  5:27 AM\r\nSunset:  7:19 PM\r\nMoonrise:  7:53 PM\r\n"
-                                  "Moonset:  5:21 AM\r\nFull 100% visible\r\n"
-                               << " Moon Full 100% Sunrise:  5:27 AM  Sunset:  7:19 PM" << 5
-                               << " 7:53 PM";
+    QTest::addColumn<int>("record");
+    for (int i = 0; i < recorded::kAlmanacs.size(); ++i)
+        QTest::newRow(qPrintable(recorded::kAlmanacs[i]->file.section(u'/', -1))) << i;
 }
 
 void TestAlmanac::recordedReplies()
 {
-    if (!HaveFixtures())
-        QSKIP("the shared fixtures folder beside the checkout is absent");
-    QFETCH(QString, file);
-    QFETCH(AlmanacTexts, texts);
-    QFETCH(QString, text);
-    QFETCH(QString, title);
-    QFETCH(int, image);
-    QFETCH(QString, tomorrow);
-
-    const QString reply = ReadText(QStringLiteral(SELVORRA_FIXTURES_DIR "/") + file);
-    const AlmanacTexts got = Scan(reply);
-    QCOMPARE(got.phaseWord, texts.phaseWord);
-    QCOMPARE(got.illuminationText, texts.illuminationText);
-    QCOMPARE(got.sunriseTime, texts.sunriseTime);
-    QCOMPARE(got.sunsetTime, texts.sunsetTime);
-    QCOMPARE(got.moonriseTime, texts.moonriseTime);
-    QCOMPARE(got.moonsetTime, texts.moonsetTime);
-    const AlmanacComposition composed = ComposeAlmanac(got);
-    QCOMPARE(composed.text, text);
-    QCOMPARE(composed.title, title);
-    QCOMPARE(MoonImageNumber(got.illuminationText, got.phaseWord).value, image);
-    QCOMPARE(Tomorrow(reply), tomorrow);
+    if (!recorded::Present())
+        QSKIP(recorded::kAbsent);
+    QFETCH(int, record);
+    const recorded::Almanac &r = *recorded::kAlmanacs[record];
+    const QString reply = recorded::Text(r.file);
+    // Each of these replies has one moonrise: tomorrow's scan finds it too.
+    CheckScan(reply, Texts(r), r.picture, r.moonrise);
+    const AlmanacComposition composed = ComposeAlmanac(Scan(reply));
+    QCOMPARE(composed.text, recorded::AlmanacText(r));
+    QCOMPARE(composed.title, recorded::AlmanacTitle(r));
 }
 
 void TestAlmanac::archiveDays_data()
@@ -265,8 +225,8 @@ void TestAlmanac::archiveDays_data()
 
 void TestAlmanac::archiveDays()
 {
-    if (!HaveFixtures())
-        QSKIP("the shared fixtures folder beside the checkout is absent");
+    if (!recorded::Present())
+        QSKIP(recorded::kAbsent);
     QFETCH(QString, date);
     QFETCH(AlmanacTexts, texts);
     QFETCH(int, image);
@@ -274,20 +234,11 @@ void TestAlmanac::archiveDays()
 
     // Re-serialised without a space after the commas, so every time value
     // that a comma follows stands whole in its piece.
-    static const QString archive = ReadText(QStringLiteral(
-        SELVORRA_FIXTURES_DIR "/usno-derived/nyc-15-days-archive-reserialized.json"));
+    static const QString archive = recorded::Text(QStringLiteral("usno-derived/nyc-15-days-archive-reserialized.json"));
     const QString reply = ArchiveDay(archive, date);
-    const AlmanacTexts got = Scan(reply);
-    QCOMPARE(got.phaseWord, texts.phaseWord);
-    QCOMPARE(got.illuminationText, texts.illuminationText);
-    QCOMPARE(got.sunriseTime, texts.sunriseTime);
-    QCOMPARE(got.sunsetTime, texts.sunsetTime);
-    QCOMPARE(got.moonriseTime, texts.moonriseTime);
-    QCOMPARE(got.moonsetTime, texts.moonsetTime);
-    QCOMPARE(MoonImageNumber(got.illuminationText, got.phaseWord).value, image);
-    QCOMPARE(Tomorrow(reply), tomorrow);
+    CheckScan(reply, texts, image, tomorrow);
     if (date == QStringLiteral("2026-03-08")) {
-        const AlmanacComposition composed = ComposeAlmanac(got);
+        const AlmanacComposition composed = ComposeAlmanac(Scan(reply));
         QCOMPARE(composed.text, QStringLiteral("Sunrise:  7:19 AM\r\nSunset:  6:55 PM\r\nMoonrise: \r\n"
                                                "Moonset:  9:22 AM\r\nWaning 75% visible\r\n"));
         QCOMPARE(composed.title, QStringLiteral(" Moon Waning 75% Sunrise:  7:19 AM  Sunset:  6:55 PM"));
@@ -296,19 +247,17 @@ void TestAlmanac::archiveDays()
 
 void TestAlmanac::lineEndsDoNotMatter()
 {
-    if (!HaveFixtures())
-        QSKIP("the shared fixtures folder beside the checkout is absent");
-    QString reply = ReadText(QStringLiteral(SELVORRA_FIXTURES_DIR
-                                            "/usno/reykjavik-2026-06-26-sunset-after-midnight.json"));
+    if (!recorded::Present())
+        QSKIP(recorded::kAbsent);
+    QString reply = recorded::Text(recorded::kReykjavik.file);
     reply.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    QCOMPARE(Scan(reply),
-             (AlmanacTexts{"WAXing", "89%", " 2:58 AM", " 12:03 AM", " 10:27 PM", " 11:31 PM"}));
-    QCOMPARE(Tomorrow(reply), QStringLiteral(" 10:27 PM"));
+    QCOMPARE(Scan(reply), Texts(recorded::kReykjavik));
+    QCOMPARE(Tomorrow(reply), recorded::kReykjavik.moonrise);
 }
 
 void TestAlmanac::handMadeReply()
 {
-    const QString reply = ReadText(QStringLiteral(SELVORRA_TESTS_DIR "/almanac/waxing-crescent-reply.json"));
+    const QString reply = FromCp1252(testsupport::SuiteFile(QStringLiteral("almanac/waxing-crescent-reply.json")));
     const AlmanacTexts texts = Scan(reply);
     QCOMPARE(texts, (AlmanacTexts{"WAXing", "23%", " 6:47 AM", " 4:31 PM", " 9:12 AM", " 8:05 PM"}));
     const AlmanacComposition composed = ComposeAlmanac(texts);

@@ -1,3 +1,5 @@
+// Date values: the calendar both ways, boundary counts, the clock and date
+// forms, and reading date texts in several locales.
 #include "common/DateValue.h"
 #include "common/RuntimeError.h"
 

@@ -1,3 +1,5 @@
+// The text helpers, leading numbers and rounding, 16-bit checked numbers and
+// the Windows-1252 code page.
 #include "common/RuntimeError.h"
 #include "common/Checked16.h"
 #include "common/CodePage.h"

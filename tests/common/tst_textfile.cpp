@@ -1,6 +1,9 @@
+// The text files: line ends, limits, what stands in a file's place, and
+// creating a file without ever replacing one.
 #include "common/RuntimeError.h"
 #include "common/CodePage.h"
 #include "common/TextFile.h"
+#include "support/TestFiles.h"
 
 #include <QtTest>
 
@@ -12,20 +15,8 @@
 
 namespace {
 
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // Every line the reader gives, in order, until it reports the end.
 QStringList ReadAllLines(const QString &path)
@@ -102,7 +93,7 @@ void TextFileTest::lineEnds()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
     const QString path = dir_->filePath(QStringLiteral("lines.txt"));
-    WriteBytes(path, bytes);
+    WriteFile(path, bytes);
     QCOMPARE(ReadAllLines(path), lines);
     QCOMPARE(SplitFileLines(FromCp1252(bytes)), lines);
 }
@@ -110,14 +101,14 @@ void TextFileTest::lineEnds()
 void TextFileTest::readingPastTheEnd()
 {
     const QString empty = dir_->filePath(QStringLiteral("FullMoonTable.txt"));
-    WriteBytes(empty, QByteArray());
+    WriteFile(empty, QByteArray());
     TextFileReader reader(empty, 100);
     QVERIFY(reader.AtEnd());
     QCOMPARE(DescriptionOf([&] { reader.ReadLine(); }),
              QStringLiteral("Input past end of file: ") + empty);
 
     const QString header = dir_->filePath(QStringLiteral("header.txt"));
-    WriteBytes(header, QByteArray("Full moons\r\n"));
+    WriteFile(header, QByteArray("Full moons\r\n"));
     TextFileReader headerOnly(header, 100);
     QCOMPARE(headerOnly.ReadLine(), QStringLiteral("Full moons"));
     QVERIFY(headerOnly.AtEnd());
@@ -160,7 +151,7 @@ void TextFileTest::notAFile()
     QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 100); }), description.arg(path));
     if (kind == int(PathKind::Missing)) {
         CreateTextFile(path, QStringLiteral("x"));
-        QCOMPARE(ReadBytes(path), QByteArray("x"));
+        QCOMPARE(ReadFile(path), QByteArray("x"));
     } else {
         QVERIFY(DescriptionOf([&] { CreateTextFile(path, QStringLiteral("x")); })
                     .startsWith(QStringLiteral("Cannot create file: ") + path + QStringLiteral(" (")));
@@ -171,7 +162,7 @@ void TextFileTest::notAFile()
 void TextFileTest::limits()
 {
     const QString path = dir_->filePath(QStringLiteral("FullMoonTable.txt"));
-    WriteBytes(path, QByteArray(16, 'x') + "\r\nnext");
+    WriteFile(path, QByteArray(16, 'x') + "\r\nnext");
     QCOMPARE(ReadFirstLine(path, 16), QString(16, u'x'));
     QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 15); }),
              QStringLiteral("Line too long: the first line of %1 is longer than 15 characters").arg(path));
@@ -180,9 +171,9 @@ void TextFileTest::limits()
     QCOMPARE(DescriptionOf([&] { TextFileReader reader(path, 21); }),
              QStringLiteral("File too large: %1 holds more than 21 bytes").arg(path));
     QCOMPARE(DescriptionOf([&] { TextFileReader reader(path, 4 * 1024 * 1024 - 1); }), QStringLiteral("<no error>"));
-    WriteBytes(path, QByteArray("no line end"));
+    WriteFile(path, QByteArray("no line end"));
     QCOMPARE(ReadFirstLine(path, 11), QStringLiteral("no line end"));
-    WriteBytes(path, QByteArray());
+    WriteFile(path, QByteArray());
     QCOMPARE(DescriptionOf([&] { ReadFirstLine(path, 11); }), QStringLiteral("Input past end of file: ") + path);
 }
 
@@ -193,7 +184,7 @@ void TextFileTest::highBytesAndNul()
     bytes.append('\0');
     bytes.append("b\x80\x81\xFF\xC2\xB0\n");
     const QString path = dir_->filePath(QStringLiteral("bytes.txt"));
-    WriteBytes(path, bytes);
+    WriteFile(path, bytes);
     const QStringList lines = ReadAllLines(path);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0), QStringLiteral("Max \u00B0F"));
@@ -206,26 +197,26 @@ void TextFileTest::createAndReadBack()
     const QString path = dir_->filePath(QStringLiteral("SkyvaneLatLong_Setup.txt"));
     const QString content = QStringLiteral("35.9656,-114.836,tz=-8\r\n12\u00B0 \u20AC \u00E9 \u2603\r\n");
     CreateTextFile(path, content);
-    QCOMPARE(ReadBytes(path), QByteArray("35.9656,-114.836,tz=-8\r\n12\xB0 \x80 \xE9 ?\r\n"));
+    QCOMPARE(ReadFile(path), QByteArray("35.9656,-114.836,tz=-8\r\n12\xB0 \x80 \xE9 ?\r\n"));
     QCOMPARE(ReadAllLines(path),
              QStringList({"35.9656,-114.836,tz=-8", QStringLiteral("12\u00B0 \u20AC \u00E9 ?")}));
 
     // A file that is there is never replaced.
     QVERIFY(DescriptionOf([&] { CreateTextFile(path, QStringLiteral("x")); }).contains(path));
-    QCOMPARE(ReadBytes(path).size(), 35);
+    QCOMPARE(ReadFile(path).size(), 35);
 }
 
 void TextFileTest::createFailureNamesThePath()
 {
     // A parent that is a regular file fails for every user, root included.
     const QString plain = dir_->filePath(QStringLiteral("plain"));
-    WriteBytes(plain, QByteArray("keep"));
+    WriteFile(plain, QByteArray("keep"));
     const QString inside = plain + QStringLiteral("/SkyvaneLatLong_Setup.txt");
     const QString description = DescriptionOf([&] { CreateTextFile(inside, QStringLiteral("x")); });
     QVERIFY2(description.contains(inside), qPrintable(description));
     QVERIFY2(description.size() > inside.size() + 20, qPrintable(description));
     QVERIFY(!description.endsWith(QLatin1Char('.')));
-    QCOMPARE(ReadBytes(plain), QByteArray("keep"));
+    QCOMPARE(ReadFile(plain), QByteArray("keep"));
 }
 
 QTEST_GUILESS_MAIN(TextFileTest)

@@ -5,18 +5,18 @@
 // the program's real download routine talking HTTPS to two loopback servers
 // (one per service) that trust nothing but the test CA.
 #include "app/TestPlatform.h"
+#include "app/WindowChecks.h"
 
 #include "app/Form1.h"
-#include "pictures/Pictures.h"
 #include "startup/StartupFiles.h"
 #include "net/DownloadUrl.h"
+#include "support/RecordedReplies.h"
+#include "support/TestFiles.h"
 #include "support/TestServer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <map>
@@ -24,36 +24,29 @@
 
 namespace e2e {
 
-inline const QString kFixtures = QStringLiteral(SELVORRA_FIXTURES_DIR);
-inline const QString kDeg = QString(QChar(0x00B0));
+using namespace windowcheck;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
 inline const QByteArray kUserAgent = "Mozilla/5.0 (Windows NT)";
 
-inline bool FixturesPresent()
+// The settings the worlds start from (the shipped place, the timer on), and
+// the request targets the two hosts receive for them.
+inline const QByteArray kSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
+inline const QByteArray kForecastTarget = "/MapClick.php?lat=35.9656&lon=-114.836&unit=0&lg=english&FcstType=dwml";
+inline QByteArray AlmanacTarget(const char *date)
 {
-    return QDir(kFixtures).exists();
+    return QByteArray("/api/rstt/oneday?date=") + date + "%20&coords=35.9656,%20-114.836&auto%20update=true%20&dst=true";
 }
 
-// A recorded reply, byte for byte, read in place.
-inline QByteArray Fixture(const QString &relative)
+// A recorded reply of either service, byte for byte.
+inline QByteArray Reply(const recorded::Forecast &forecast)
 {
-    QFile file(kFixtures + QLatin1Char('/') + relative);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(relative));
-    return file.readAll();
+    return recorded::Bytes(forecast.file);
 }
-
-inline void WriteBytes(const QString &path, const QByteArray &bytes)
+inline QByteArray Reply(const recorded::Almanac &almanac)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-}
-
-inline QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return recorded::Bytes(almanac.file);
 }
 
 // The test platform with the program's own download routine. The bounds are
@@ -90,7 +83,7 @@ inline std::map<QString, QByteArray> Snapshot(const QString &folder)
     for (const QFileInfo &info : entries) {
         QByteArray sum = info.isDir() ? QByteArray("dir") : QByteArray::number(info.size());
         if (info.isFile())
-            sum += ' ' + QCryptographicHash::hash(ReadBytes(info.filePath()), QCryptographicHash::Sha256).toHex();
+            sum += ' ' + QCryptographicHash::hash(ReadFile(info.filePath()), QCryptographicHash::Sha256).toHex();
         files[info.fileName()] = sum;
     }
     return files;
@@ -120,8 +113,8 @@ struct World {
     QString SettingsPath() const { return platform.FilePath(kSettingsFileName); }
     QString TablePath() const { return platform.FilePath(kFullMoonFileName); }
 
-    void WriteSettings(const QByteArray &bytes) { WriteBytes(SettingsPath(), bytes); }
-    void WriteTable(const QByteArray &bytes) { WriteBytes(TablePath(), bytes); }
+    void WriteSettings(const QByteArray &bytes) { WriteFile(SettingsPath(), bytes); }
+    void WriteTable(const QByteArray &bytes) { WriteFile(TablePath(), bytes); }
 
     void ServeForecast(const testsupport::Response &response)
     {
@@ -167,46 +160,5 @@ struct World {
         return targets;
     }
 };
-
-inline QStringList RowTexts(const QTreeWidgetItem *item)
-{
-    QStringList texts;
-    for (int c = 0; c < 5; ++c)
-        texts << item->text(c);
-    return texts;
-}
-
-inline QList<QStringList> ListRows(const QTreeWidget *list)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        rows << RowTexts(list->topLevelItem(r));
-    return rows;
-}
-
-inline QStringList ColumnHeaders(const QTreeWidget *list)
-{
-    QStringList headers;
-    for (int c = 0; c < list->columnCount(); ++c)
-        headers << list->headerItem()->text(c);
-    return headers;
-}
-
-inline const QStringList kHeaders{QStringLiteral("Day"), QStringLiteral("Max ") + kDeg + QStringLiteral("F"),
-                                  QStringLiteral("Min ") + kDeg + QStringLiteral("F"), QStringLiteral("Rain %"),
-                                  QStringLiteral("Forecast Conditions")};
-
-// The window's icon, as shown, against the picture it should be (0: the sun).
-inline bool IconShows(const Form1 &form, int picture)
-{
-    for (const int size : {16, 32}) {
-        const QImage shown = form.windowIcon().pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage expected = (picture == 0 ? DrawSunImage(size) : DrawMoonImage(picture, size))
-                                    .convertToFormat(QImage::Format_ARGB32);
-        if (shown != expected)
-            return false;
-    }
-    return form.IconIndex() == picture;
-}
 
 } // namespace e2e

@@ -7,10 +7,10 @@
 #include "forecast/ForecastQuery.h"
 #include "forecast/NodeText.h"
 #include "forecast/Extraction.h"
+#include "support/TestFiles.h"
 
 #include <pugixml.hpp>
 
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -317,9 +317,8 @@ private slots:
 
     void nightFirstRows()
     {
-        QFile file(QStringLiteral(SELVORRA_TESTS_DIR "/forecast/replies/night-first-short.xml"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const ForecastExtraction e = Extracted(FromCp1252(file.readAll()));
+        const ForecastExtraction e =
+            Extracted(FromCp1252(testsupport::SuiteFile(QStringLiteral("forecast/replies/night-first-short.xml"))));
         QVERIFY(e.nightFirst);
         QCOMPARE(Column(e.periods, 0, 4), (QStringList{"Tonight", "Monday", "Tuesday", ""}));
         QCOMPARE(Column(e.periods, 1, 4), (QStringList{"40", "42", "44", ""}));

@@ -307,6 +307,40 @@ struct TestServer::Impl {
         return handler(req);
     }
 
+    // The status line and the headers, up to the empty line.
+    static QByteArray responseHead(const Response &r, bool closeAfter)
+    {
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' '
+            + (r.reason.isEmpty() ? reasonFor(r.status) : r.reason) + "\r\n";
+        head += "Server: selvorra-testserver\r\n";
+        if (r.chunked)
+            head += "Transfer-Encoding: chunked\r\n";
+        else if (r.contentLength)
+            head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+        if (closeAfter)
+            head += "Connection: close\r\n";
+        for (const auto &h : r.headers)
+            head += h.first + ": " + h.second + "\r\n";
+        return head + "\r\n";
+    }
+
+    // The body cut into the pieces it is written in.
+    static QList<QByteArray> bodyPieces(const Response &r)
+    {
+        QList<QByteArray> pieces;
+        qsizetype off = 0;
+        for (int size : r.pieces) {
+            if (off >= r.body.size())
+                break;
+            const qsizetype n = std::min<qsizetype>(std::max(size, 0), r.body.size() - off);
+            pieces.append(r.body.mid(off, n));
+            off += n;
+        }
+        if (off < r.body.size())
+            pieces.append(r.body.mid(off));
+        return pieces;
+    }
+
     // Sends one response; false when the connection must end afterwards.
     bool respond(Io &io, const Request &req, const Response &r)
     {
@@ -321,20 +355,7 @@ struct TestServer::Impl {
         const bool closeAfter = r.closeConnection || (!r.contentLength && !r.chunked)
             || sameName(req.header("Connection"), "close")
             || (req.version == "HTTP/1.0" && !sameName(req.header("Connection"), "keep-alive"));
-
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' '
-            + (r.reason.isEmpty() ? reasonFor(r.status) : r.reason) + "\r\n";
-        head += "Server: selvorra-testserver\r\n";
-        if (r.chunked)
-            head += "Transfer-Encoding: chunked\r\n";
-        else if (r.contentLength)
-            head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
-        if (closeAfter)
-            head += "Connection: close\r\n";
-        for (const auto &h : r.headers)
-            head += h.first + ": " + h.second + "\r\n";
-        head += "\r\n";
-        if (!io.writeAll(head))
+        if (!io.writeAll(responseHead(r, closeAfter)))
             return false;
         if (r.stall == Response::Stall::AfterHeaders) {
             pause(-1);
@@ -343,19 +364,7 @@ struct TestServer::Impl {
         if (headOnly)
             return !closeAfter;
 
-        // Cut the body into its pieces.
-        QList<QByteArray> pieces;
-        qsizetype off = 0;
-        for (int size : r.pieces) {
-            if (off >= r.body.size())
-                break;
-            const qsizetype n = std::min<qsizetype>(std::max(size, 0), r.body.size() - off);
-            pieces.append(r.body.mid(off, n));
-            off += n;
-        }
-        if (off < r.body.size())
-            pieces.append(r.body.mid(off));
-
+        const QList<QByteArray> pieces = bodyPieces(r);
         for (qsizetype i = 0; i < pieces.size(); ++i) {
             if (i > 0 && r.pieceDelayMs > 0 && !pause(r.pieceDelayMs))
                 return false;
@@ -377,6 +386,52 @@ struct TestServer::Impl {
         return !closeAfter;
     }
 
+    // The server's side of the TLS handshake, counted; false when it failed.
+    bool acceptTls(Io &io, int fd)
+    {
+        io.ssl = SSL_new(ctx);
+        if (!io.ssl || SSL_set_fd(io.ssl, fd) != 1 || SSL_accept(io.ssl) != 1) {
+            ERR_clear_error();
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(mu);
+        ++handshakes;
+        if (SSL_session_reused(io.ssl))
+            ++resumed;
+        return true;
+    }
+
+    // Reads the next request of a connection, its body too; `in` keeps what
+    // arrived beyond it. False when the peer went away or sent nonsense.
+    bool readRequest(Io &io, QByteArray &in, Request &req)
+    {
+        char buf[16384];
+        qsizetype end;
+        while ((end = in.indexOf("\r\n\r\n")) < 0) {
+            if (in.size() > kMaxHeadBytes)
+                return false;
+            const qsizetype n = io.readSome(buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            in.append(buf, n);
+        }
+        if (!parseHead(in.left(end), req))
+            return false;
+        in.remove(0, end + 4);
+        const qsizetype length = req.header("Content-Length").toLongLong();
+        while (in.size() < length) {
+            const qsizetype n = io.readSome(buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            in.append(buf, n);
+        }
+        if (length > 0) {
+            req.body = in.left(length);
+            in.remove(0, length);
+        }
+        return true;
+    }
+
     void serve(Conn *conn, int fd)
     {
         // A peer that went away makes writes fail with EPIPE instead of
@@ -388,49 +443,16 @@ struct TestServer::Impl {
 
         Io io{fd, nullptr};
         bool orderlyClose = false;
-        if (tls()) {
-            io.ssl = SSL_new(ctx);
-            if (io.ssl && SSL_set_fd(io.ssl, fd) == 1 && SSL_accept(io.ssl) == 1) {
-                std::lock_guard<std::mutex> lock(mu);
-                ++handshakes;
-                if (SSL_session_reused(io.ssl))
-                    ++resumed;
-            } else {
-                ERR_clear_error();
-                finish(conn, io, false);
-                return;
-            }
-        }
+        if (tls() && !acceptTls(io, fd))
+            return finish(conn, io, false);
 
         QByteArray in;
-        char buf[16384];
         for (;;) {
-            qsizetype end;
-            while ((end = in.indexOf("\r\n\r\n")) < 0) {
-                if (in.size() > kMaxHeadBytes)
-                    return finish(conn, io, false);
-                const qsizetype n = io.readSome(buf, sizeof buf);
-                if (n <= 0)
-                    return finish(conn, io, false);
-                in.append(buf, n);
-            }
             Request req;
             req.connection = conn->id;
             req.tls = tls();
-            if (!parseHead(in.left(end), req))
+            if (!readRequest(io, in, req))
                 return finish(conn, io, false);
-            in.remove(0, end + 4);
-            const qsizetype length = req.header("Content-Length").toLongLong();
-            while (in.size() < length) {
-                const qsizetype n = io.readSome(buf, sizeof buf);
-                if (n <= 0)
-                    return finish(conn, io, false);
-                in.append(buf, n);
-            }
-            if (length > 0) {
-                req.body = in.left(length);
-                in.remove(0, length);
-            }
             {
                 std::lock_guard<std::mutex> lock(mu);
                 requests.append(req);

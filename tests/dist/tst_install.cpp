@@ -6,6 +6,7 @@
 // under /usr and what it declares.
 
 #include "pictures/Pictures.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -24,15 +25,11 @@ const QString kAppId = QStringLiteral("io.github.selvorra.selvorra");
 const QList<int> kIconSizes{16, 32, 48, 128, 256};
 const QByteArray kUserPlace = "47.6062,-122.3321,tz=-8,auto update=false\r\n";
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testsupport::ReadFile;
 
 QByteArray Shipped(const QString &name)
 {
-    return ReadAll(QStringLiteral(SELVORRA_SOURCE_DIR "/data/") + name);
+    return ReadFile(QStringLiteral(SELVORRA_SOURCE_DIR "/data/") + name);
 }
 
 // Runs `cmake --install` on this build; the output on failure.
@@ -104,6 +101,31 @@ QString Field(const QByteArray &desktopEntry, const QString &key)
     return line.match(QString::fromUtf8(desktopEntry)).captured(1).trimmed();
 }
 
+// The lines of `dpkg-deb -c`: everything owned by root, folders and files
+// with the modes Debian expects, everything under /usr, the link on the PATH
+// relative. The files and links go to `files`, relative to /usr.
+void CheckPackageListing(const QString &listing, QSet<QString> *files)
+{
+    const QRegularExpression entry(QStringLiteral(R"(^(\S+) (\S+)\s+\d+ \S+ \S+ \./(\S+?)/?( -> (\S+))?$)"));
+    for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = entry.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        QCOMPARE(m.captured(2), QStringLiteral("root/root"));
+        const QString mode = m.captured(1), path = m.captured(3);
+        if (mode.startsWith(QLatin1Char('d'))) {
+            QCOMPARE(mode, QStringLiteral("drwxr-xr-x"));
+            continue;
+        }
+        QVERIFY2(path.startsWith(QStringLiteral("usr/")), qPrintable(line));
+        files->insert(path.mid(4));
+        if (path == QStringLiteral("usr/bin/selvorra"))
+            QCOMPARE(m.captured(5), QStringLiteral("../lib/selvorra/selvorra"));
+        else
+            QCOMPARE(mode, path == QStringLiteral("usr/lib/selvorra/selvorra") ? QStringLiteral("-rwxr-xr-x")
+                                                                              : QStringLiteral("-rw-r--r--"));
+    }
+}
+
 } // namespace
 
 class InstallTest : public QObject {
@@ -122,9 +144,9 @@ private slots:
         const QDir root(prefix.path());
         const QFileInfo program(root.filePath(QStringLiteral("lib/selvorra/selvorra")));
         QVERIFY(program.isExecutable());
-        QCOMPARE(ReadAll(root.filePath(QStringLiteral("lib/selvorra/FullMoonTable.txt"))),
+        QCOMPARE(ReadFile(root.filePath(QStringLiteral("lib/selvorra/FullMoonTable.txt"))),
                  Shipped(QStringLiteral("FullMoonTable.txt")));
-        QCOMPARE(ReadAll(root.filePath(QStringLiteral("lib/selvorra/SkyvaneLatLong_Setup.txt"))),
+        QCOMPARE(ReadFile(root.filePath(QStringLiteral("lib/selvorra/SkyvaneLatLong_Setup.txt"))),
                  Shipped(QStringLiteral("SkyvaneLatLong_Setup.txt")));
 
         // A relative link, so the prefix can be moved as a whole.
@@ -144,18 +166,18 @@ private slots:
         // The desktop entry starts the command on the PATH with the
         // installed icon; the metainfo names that entry.
         const QByteArray entry =
-            ReadAll(root.filePath(QStringLiteral("share/applications/%1.desktop").arg(kAppId)));
+            ReadFile(root.filePath(QStringLiteral("share/applications/%1.desktop").arg(kAppId)));
         QCOMPARE(Field(entry, QStringLiteral("Exec")), QStringLiteral("selvorra"));
         QCOMPARE(Field(entry, QStringLiteral("Icon")), QStringLiteral("selvorra"));
         QCOMPARE(Field(entry, QStringLiteral("Name")), QStringLiteral("Selvorra"));
         const QByteArray metainfo =
-            ReadAll(root.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId)));
+            ReadFile(root.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId)));
         QVERIFY(metainfo.contains(QStringLiteral("<id>%1</id>").arg(kAppId).toUtf8()));
         QVERIFY(metainfo.contains(
             QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(kAppId).toUtf8()));
 
         // man finds the page: a gzip stream (gzip's magic bytes).
-        QVERIFY(ReadAll(root.filePath(QStringLiteral("share/man/man1/selvorra.1.gz"))).startsWith("\x1f\x8b"));
+        QVERIFY(ReadFile(root.filePath(QStringLiteral("share/man/man1/selvorra.1.gz"))).startsWith("\x1f\x8b"));
     }
 
     void reinstallKeepsTheUsersSettings()
@@ -166,15 +188,11 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         const QDir root(prefix.path());
         const QString settings = root.filePath(QStringLiteral("lib/selvorra/SkyvaneLatLong_Setup.txt"));
-        {
-            QFile file(settings);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(kUserPlace);
-        }
+        testsupport::WriteFile(settings, kUserPlace);
 
         failure = Install(prefix.path());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        QCOMPARE(ReadAll(settings), kUserPlace);
+        QCOMPARE(ReadFile(settings), kUserPlace);
         // The link is made again over the old one, still pointing home.
         QVERIFY(QFileInfo(root.filePath(QStringLiteral("bin/selvorra"))).isSymLink());
         QCOMPARE(QFileInfo(root.filePath(QStringLiteral("bin/selvorra"))).canonicalFilePath(),
@@ -184,7 +202,7 @@ private slots:
         QVERIFY(QFile::remove(settings));
         failure = Install(prefix.path());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        QCOMPARE(ReadAll(settings), Shipped(QStringLiteral("SkyvaneLatLong_Setup.txt")));
+        QCOMPARE(ReadFile(settings), Shipped(QStringLiteral("SkyvaneLatLong_Setup.txt")));
     }
 
     void stagedInstallStaysUnderDestDir()
@@ -230,30 +248,13 @@ private slots:
         const QString listing = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}, &failure);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QSet<QString> files;
-        const QRegularExpression entry(QStringLiteral(R"(^(\S+) (\S+)\s+\d+ \S+ \S+ \./(\S+?)/?( -> (\S+))?$)"));
-        for (const QString &line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QRegularExpressionMatch m = entry.match(line);
-            QVERIFY2(m.hasMatch(), qPrintable(line));
-            QCOMPARE(m.captured(2), QStringLiteral("root/root"));
-            const QString mode = m.captured(1), path = m.captured(3);
-            if (mode.startsWith(QLatin1Char('d'))) {
-                QCOMPARE(mode, QStringLiteral("drwxr-xr-x"));
-                continue;
-            }
-            QVERIFY2(path.startsWith(QStringLiteral("usr/")), qPrintable(line));
-            files.insert(path.mid(4));
-            if (path == QStringLiteral("usr/bin/selvorra"))
-                QCOMPARE(m.captured(5), QStringLiteral("../lib/selvorra/selvorra"));
-            else
-                QCOMPARE(mode, path == QStringLiteral("usr/lib/selvorra/selvorra") ? QStringLiteral("-rwxr-xr-x")
-                                                                                  : QStringLiteral("-rw-r--r--"));
-        }
+        CheckPackageListing(listing, &files);
         QCOMPARE(files, ExpectedLayout());
 
         // The version is the project's and the changelog's newest entry's;
         // the libraries come from the program, the rest it needs at run time
         // is named.
-        const QString changelogTop = QString::fromUtf8(ReadAll(QStringLiteral(SELVORRA_SOURCE_DIR "/dist/changelog"))).section(QLatin1Char('\n'), 0, 0);
+        const QString changelogTop = QString::fromUtf8(ReadFile(QStringLiteral(SELVORRA_SOURCE_DIR "/dist/changelog"))).section(QLatin1Char('\n'), 0, 0);
         QCOMPARE(changelogTop.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0),
                  QStringLiteral(SELVORRA_VERSION));
         const QString control = Run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb}, &failure);
@@ -291,4 +292,4 @@ private slots:
 };
 
 QTEST_MAIN(InstallTest)
-#include "test_install.moc"
+#include "tst_install.moc"

@@ -664,4 +664,4 @@ void DownloadUrlTest::nestedCallFromYield()
 }
 
 QTEST_GUILESS_MAIN(DownloadUrlTest)
-#include "DownloadUrlTest.moc"
+#include "tst_download_url.moc"

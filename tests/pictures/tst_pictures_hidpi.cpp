@@ -65,4 +65,4 @@ private slots:
 };
 
 QTEST_MAIN(PicturesHiDpiTest)
-#include "test_pictures_hidpi.moc"
+#include "tst_pictures_hidpi.moc"

@@ -10,14 +10,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
-constexpr QRgb kBlack = qRgb(0, 0, 0);
-constexpr QRgb kGrey = qRgb(128, 128, 128);
-constexpr QRgb kOlive = qRgb(128, 128, 0);
-constexpr QRgb kYellow = qRgb(255, 255, 0);
-constexpr QRgb kWhite = qRgb(255, 255, 255);
+// The standard 16-colour palette in its usual order; the pictures name five.
+constexpr QRgb kPalette[16] = {
+    qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+    qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+    qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+    qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255),
+};
+constexpr QRgb kBlack = kPalette[0];
+constexpr QRgb kOlive = kPalette[3];
+constexpr QRgb kGrey = kPalette[8];
+constexpr QRgb kYellow = kPalette[11];
+constexpr QRgb kWhite = kPalette[15];
 
 bool Opaque(const QImage &image, int x, int y) { return qAlpha(image.pixel(x, y)) == 255; }
 QRgb Colour(const QImage &image, int x, int y) { return image.pixel(x, y) | 0xff000000u; }
@@ -122,13 +130,7 @@ private slots:
 
 void TestPictures::everyPictureIsTransparentAtTheCornersAndUsesThePalette()
 {
-    // The standard 16-colour palette.
-    const QSet<QRgb> palette{qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),
-                             qRgb(128, 128, 0),   qRgb(0, 0, 128),     qRgb(128, 0, 128),
-                             qRgb(0, 128, 128),   qRgb(192, 192, 192), qRgb(128, 128, 128),
-                             qRgb(255, 0, 0),     qRgb(0, 255, 0),     qRgb(255, 255, 0),
-                             qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255),
-                             qRgb(255, 255, 255)};
+    const QSet<QRgb> palette(std::begin(kPalette), std::end(kPalette));
     QList<std::pair<QString, QImage>> pictures;
     for (int size : {16, 32})
         for (int index = 1; index <= 8; ++index)
@@ -376,4 +378,4 @@ void TestPictures::imageListAndIconsCarryBothSizes()
 }
 
 QTEST_MAIN(TestPictures)
-#include "test_pictures.moc"
+#include "tst_pictures.moc"

@@ -146,4 +146,4 @@ void TestServerTest::closeAfterResponse()
 }
 
 QTEST_GUILESS_MAIN(TestServerTest)
-#include "TestServerTest.moc"
+#include "tst_test_server.moc"

@@ -2,6 +2,7 @@
 // download, put back when the refresh ends, on success, on failure, when a
 // download raises, and before the "no forecast" message box.
 #include "TestPlatform.h"
+#include "support/TestFiles.h"
 
 #include "app/Form1.h"
 #include "startup/StartupFiles.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QFile>
 #include <QLabel>
 #include <QTreeWidget>
 #include <QtTest>
@@ -29,19 +29,10 @@ int CursorNow()
 constexpr int kWait = static_cast<int>(Qt::WaitCursor);
 constexpr int kNone = -1;
 
-QString ReadOwnReply(const QString &relative)
+// One of the suite's hand-made replies, as the download gives it.
+QString OwnReply(const char *relative)
 {
-    QFile file(QStringLiteral(SELVORRA_TESTS_DIR "/") + relative);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLatin1(file.readAll());
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    return QString::fromLatin1(testsupport::SuiteFile(QString::fromLatin1(relative)));
 }
 
 struct World {
@@ -55,8 +46,8 @@ struct World {
 
     World()
     {
-        WriteFile(platform.FilePath(kSettingsFileName), "35.9656,-114.836,tz=-8,auto update=true\r\n");
-        WriteFile(platform.FilePath(kFullMoonFileName), "Full moons\r\n2026-12-23 17:28\r\n");
+        testsupport::WriteFile(platform.FilePath(kSettingsFileName), "35.9656,-114.836,tz=-8,auto update=true\r\n");
+        testsupport::WriteFile(platform.FilePath(kFullMoonFileName), "Full moons\r\n2026-12-23 17:28\r\n");
         platform.onDownload = [this](const QString &url) {
             cursorAtDownload << CursorNow();
             if (raise)
@@ -85,9 +76,8 @@ private slots:
     void waitCursorDuringEveryDownloadOfASuccessfulStartUp()
     {
         World w;
-        w.forecastReply = ReadOwnReply(QStringLiteral("forecast/replies/night-first-short.xml"));
-        w.almanacReply = ReadOwnReply(QStringLiteral("almanac/waxing-crescent-reply.json"));
-        QVERIFY(!w.forecastReply.isEmpty() && !w.almanacReply.isEmpty());
+        w.forecastReply = OwnReply("forecast/replies/night-first-short.xml");
+        w.almanacReply = OwnReply("almanac/waxing-crescent-reply.json");
         w.form->Form_Load();
 
         QVERIFY(w.platform.messages.empty());
@@ -143,7 +133,7 @@ private slots:
     {
         World w;
         w.forecastReply = QStringLiteral("<dwml><data type=\"forecast\"/></dwml>");
-        w.almanacReply = ReadOwnReply(QStringLiteral("almanac/waxing-crescent-reply.json"));
+        w.almanacReply = OwnReply("almanac/waxing-crescent-reply.json");
         w.form->Form_Load();
 
         QCOMPARE(w.platform.messages.size(), size_t(1));
@@ -171,4 +161,4 @@ private slots:
 };
 
 QTEST_MAIN(BusyCursorTest)
-#include "test_busy_cursor.moc"
+#include "tst_busy_cursor.moc"

@@ -6,6 +6,8 @@
 #include "common/RuntimeError.h"
 #include "common/TextFile.h"
 #include "tools/MoonPhase.h"
+#include "support/RecordedReplies.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -92,13 +94,10 @@ void TestFullMoonTable::publishedFullMoons()
 
 void TestFullMoonTable::recordedPhasesFixture()
 {
-    const QString path =
-        QStringLiteral(SELVORRA_FIXTURES_DIR "/moon-phases/usno-moon-phases-2024-normalized-record.json");
-    QFile file(path);
-    if (!file.exists())
-        QSKIP("the shared fixtures folder with the recorded 2024 moon phases is absent");
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QJsonArray events = QJsonDocument::fromJson(file.readAll()).object().value("events").toArray();
+    if (!recorded::Present())
+        QSKIP(recorded::kAbsent);
+    const QByteArray record = recorded::Bytes(QStringLiteral("moon-phases/usno-moon-phases-2024-normalized-record.json"));
+    const QJsonArray events = QJsonDocument::fromJson(record).object().value("events").toArray();
     const QList<QDateTime> computed = moonphase::FullMoonsInYears(QTimeZone::utc(), 2024, 2024);
     qsizetype next = 0;
     for (const QJsonValue &value : events) {
@@ -208,9 +207,7 @@ void TestFullMoonTable::commandLine()
     QVERIFY(tool.waitForFinished(60000));
     QCOMPARE(tool.exitCode(), 0);
     QVERIFY(tool.readAllStandardOutput().isEmpty());
-    QFile file(out);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), moonphase::FullMoonTableText(kTokyo, 2026, 2027).toLatin1());
+    QCOMPARE(testsupport::ReadFile(out), moonphase::FullMoonTableText(kTokyo, 2026, 2027).toLatin1());
 }
 
 void TestFullMoonTable::commandLineFailures()
@@ -247,10 +244,8 @@ void TestFullMoonTable::commandLineFailures()
 void TestFullMoonTable::shippedTableIsCurrentAndReadable()
 {
     const QString path = QStringLiteral(SELVORRA_SOURCE_DIR "/data/FullMoonTable.txt");
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
     // Regenerate with: cmake --build <build> --target fullmoon_table_data
-    QVERIFY2(file.readAll() == moonphase::FullMoonTableText(kLosAngeles, 2024, 2050).toLatin1(),
+    QVERIFY2(testsupport::ReadFile(path) == moonphase::FullMoonTableText(kLosAngeles, 2024, 2050).toLatin1(),
              "data/FullMoonTable.txt differs from what the generator writes");
 
     // The program's own reader takes every line as a date, in order, well
@@ -277,4 +272,4 @@ void TestFullMoonTable::shippedTableIsCurrentAndReadable()
 }
 
 QTEST_GUILESS_MAIN(TestFullMoonTable)
-#include "test_fullmoon_table.moc"
+#include "tst_fullmoon_table.moc"

@@ -4,7 +4,7 @@
 // breaks one thing, starts the program (and for some rows lets the timer
 // tick), and checks what the window shows, that the program is still
 // running and idle, and that the files beside it are as they were.
-#include "E2EExpected.h"
+#include "E2EWorld.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,46 +16,46 @@
 #include <sys/stat.h>
 
 using namespace e2e;
+using namespace recorded;
 using testsupport::Response;
 
 namespace {
 
-const QByteArray kSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
 const QString kNoForecast = QStringLiteral("No forecast for this location available.");
 const QString kSuffix = QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
 const QString kStartTitle = QStringLiteral("Selvorra Boulder City");
-const QByteArray kAlmanacToday =
-    "/api/rstt/oneday?date=2026-12-06%20&coords=35.9656,%20-114.836&auto%20update=true%20&dst=true";
-const QByteArray kAlmanacTomorrow =
-    "/api/rstt/oneday?date=2026-12-07%20&coords=35.9656,%20-114.836&auto%20update=true%20&dst=true";
-const QByteArray kForecast = "/MapClick.php?lat=35.9656&lon=-114.836&unit=0&lg=english&FcstType=dwml";
-const QString kFullMoon = QStringLiteral("Wednesday, Dec 23, 2026");
-// What the sun/moon refresh composes from nothing at all.
-const QString kEmptyAlmanacText = QStringLiteral("Sunrise: \r\nSunset: \r\nMoonrise: \r\nMoonset: \r\n  visible\r\n");
-const QString kEmptyAlmanacTitle = QStringLiteral(" Moon   Sunrise:   Sunset: ");
+const QByteArray kAlmanacToday = AlmanacTarget("2026-12-06");
+const QByteArray kAlmanacTomorrow = AlmanacTarget("2026-12-07");
+const QStringList kStartTimes{"10:00 AM", "10:00 AM"};
+
+// The healthy world's replies: La Mesa's forecast, Reykjavik's sun and moon
+// today, Svalbard's tomorrow.
+QByteArray LaMesa()
+{
+    return Reply(kLaMesaApril);
+}
 
 QByteArray Reykjavik()
 {
-    return Fixture("usno/reykjavik-2026-06-26-sunset-after-midnight.json");
-}
-
-QByteArray LaMesa()
-{
-    return Fixture("nws/lamesa-2026-04-11-overnight-n14.xml");
+    return Reply(kReykjavik);
 }
 
 void ServeHealthyAlmanac(World &w)
 {
-    w.ServeAlmanac({{"2026-12-06", Reykjavik()},
-                    {"2026-12-07", Fixture("usno/svalbard-2026-06-21-polar-day-two-moonsets.json")}});
+    w.ServeAlmanac({{"2026-12-06", Reykjavik()}, {"2026-12-07", Reply(kSvalbard)}});
+}
+
+// What the healthy world shows, with the refresh times given.
+void CheckHealthyView(World &w, const QStringList &times = kStartTimes)
+{
+    CheckWindow(*w.form, kLaMesaApril, Shown(kReykjavik), kSvalbard.moonrise, times);
 }
 
 // The start-up as it should be, with the timer on and both refresh times 10:00.
-void CheckHealthyWindow(World &w, const QStringList &times = {"10:00 AM", "10:00 AM"})
+void CheckHealthyWindow(World &w, const QStringList &times = kStartTimes)
 {
     QVERIFY(w.platform.messages.empty());
-    CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM", times,
-                kReykjavikTitle, 4);
+    CheckHealthyView(w, times);
 }
 
 // The message of a forecast download that failed for `cause`.
@@ -91,12 +91,12 @@ void CheckNoForecast(World &w, const QString &message)
 void CheckNotLoaded(World &w)
 {
     QVERIFY(w.platform.messages.empty());
-    QCOMPARE(w.form->windowTitle(), kReykjavikTitle);
+    QCOMPARE(w.form->windowTitle(), AlmanacTitle(kReykjavik));
     QCOMPARE(w.form->Label1->text(), QString());
     QCOMPARE(w.form->Text1Text(), QString());
     QCOMPARE(ColumnHeaders(w.form->lvwEmployees), kHeaders);
     QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
-    QVERIFY(IconShows(*w.form, 4));
+    QVERIFY(IconShows(*w.form, kReykjavik.picture));
     QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
 }
 
@@ -105,8 +105,7 @@ void CheckNotLoaded(World &w)
 void CheckNoAlmanacYet(World &w)
 {
     QVERIFY(w.platform.messages.empty());
-    CheckWindow(*w.form, "60", QString(), kLaMesaConditions, kLaMesaRows, kFullMoon, "", {"10:00 AM", "10:00 AM"},
-                QString(), 0);
+    CheckWindow(*w.form, kLaMesaApril, kNoAlmanacYet, QString(), kStartTimes);
 }
 
 // A start-up stopped by a bad settings file: one message, no refresh, no
@@ -130,8 +129,7 @@ void CheckLocationRefused(World &w, const char *what)
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("Error opening SkyvaneLatLong_Setup.txt"));
     QVERIFY(w.platform.editorOpened.isEmpty());
     QCOMPARE(w.forecastHost.requestCount(), 1);
-    CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM",
-                {"10:00 AM", "10:00 AM"}, kReykjavikTitle, 4);
+    CheckHealthyView(w);
     QVERIFY(!QFile::exists(w.Dir() + QStringLiteral("/elsewhere.txt")));
 }
 
@@ -150,8 +148,7 @@ QByteArray LaMesaNested(int levels)
 void CheckEmptyAlmanac(World &w)
 {
     QVERIFY(w.platform.messages.empty());
-    CheckWindow(*w.form, "60", kEmptyAlmanacText, kLaMesaConditions, kLaMesaRows, kFullMoon, "",
-                {"10:00 AM", "10:00 AM"}, kEmptyAlmanacTitle, 1);
+    CheckWindow(*w.form, kLaMesaApril, Shown(kNothingUsable), QString(), kStartTimes);
 }
 
 // A start-up stopped by a bad full-moon table: one message naming the line,
@@ -225,7 +222,7 @@ std::vector<Row> Rows()
                     {},
                     [](World &w) {
                         CheckNoForecast(w, ServiceError("HTTP 500 Internal Server Error"));
-                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
+                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecastTarget});
                     }});
     // A reply that arrives whole but holds no forecast: the place has none.
     rows.push_back({"forecast host answers a place outside its area",
@@ -330,11 +327,11 @@ std::vector<Row> Rows()
                     {},
                     [](World &w) {
                         QVERIFY(w.platform.messages.empty());
-                        const QString site = QStringLiteral("DW5256 ") + QStringLiteral("La Mesa ").repeated(512 * 1024);
-                        QCOMPARE(w.form->Text1Text(), kReykjavikText + QString(kLaMesaConditions).replace(
-                                                          QStringLiteral("DW5256 La Mesa, CA"), site));
+                        Forecast big = kLaMesaApril;
+                        big.station = QStringLiteral("DW5256 ") + QStringLiteral("La Mesa ").repeated(512 * 1024);
+                        QCOMPARE(w.form->Text1Text(), AlmanacText(kReykjavik) + Conditions(big));
                         QCOMPARE(w.form->Text1->toPlainText().size(), 4096);
-                        QCOMPARE(ListRows(w.form->lvwEmployees).mid(0, 7), kLaMesaRows);
+                        QCOMPARE(ListRows(w.form->lvwEmployees).mid(0, 7), kLaMesaApril.rows);
                     }});
     rows.push_back({"non-XML reply containing Daily Minimum",
                     [](World &w) {
@@ -382,7 +379,7 @@ std::vector<Row> Rows()
                     [](World &w) {
                         QCOMPARE(World::Targets(w.almanacHost),
                                  (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow, kAlmanacToday, kAlmanacTomorrow}));
-                        QCOMPARE(World::Targets(w.forecastHost), (QList<QByteArray>{kForecast, kForecast}));
+                        QCOMPARE(World::Targets(w.forecastHost), (QList<QByteArray>{kForecastTarget, kForecastTarget}));
                         CheckHealthyWindow(w, {"08:00 AM", "08:00 AM"});
                     }});
     rows.push_back({"sun/moon host sends an HTML page",
@@ -416,16 +413,16 @@ std::vector<Row> Rows()
                         reply.replace("      \"curphase\": \"Waxing Gibbous\", \n", "");
                         reply.replace("      \"fracillum\": \"89%\", \n", "");
                         QVERIFY(!reply.contains("curphase") && !reply.contains("fracil"));
-                        w.ServeAlmanac({{"2026-12-06", reply},
-                                        {"2026-12-07", Fixture("usno/svalbard-2026-06-21-polar-day-two-moonsets.json")}});
+                        w.ServeAlmanac({{"2026-12-06", reply}, {"2026-12-07", Reply(kSvalbard)}});
                     },
                     {},
                     [](World &w) {
-                        const QString text = QStringLiteral("Sunrise:  2:58 AM\r\nSunset:  12:03 AM\r\nMoonrise:  10:27 PM\r\n"
-                                                            "Moonset:  11:31 PM\r\n  visible\r\n");
-                        CheckWindow(*w.form, "60", text, kLaMesaConditions, kLaMesaRows, kFullMoon, " 11:29 AM",
-                                    {"10:00 AM", "10:00 AM"},
-                                    QStringLiteral(" Moon   Sunrise:  2:58 AM  Sunset:  12:03 AM"), 1);
+                        // No phase word, no illumination: the new moon.
+                        Almanac noPhase = kReykjavik;
+                        noPhase.phase.clear();
+                        noPhase.illumination.clear();
+                        noPhase.picture = 1;
+                        CheckWindow(*w.form, kLaMesaApril, Shown(noPhase), kSvalbard.moonrise, kStartTimes);
                     }});
 
     // --- the settings file ---
@@ -445,8 +442,8 @@ std::vector<Row> Rows()
                                  QList<QByteArray>{"/api/rstt/oneday?date=2026-12-06%20&coords=north,%20west"
                                                    "&auto%20update=true%20&dst=true"});
                         CheckNoForecast(w, ServiceError("HTTP 400 Bad Request"));
-                        QCOMPARE(w.form->State().AlmanacText, kEmptyAlmanacText);
-                        QVERIFY(IconShows(*w.form, 1));
+                        QCOMPARE(w.form->State().AlmanacText, AlmanacText(kNothingUsable));
+                        QVERIFY(IconShows(*w.form, kNothingUsable.picture));
                     }});
     // Only the fourth field is the switch: "false" in the fifth and later is ignored.
     rows.push_back({"settings line of 1000 fields",
@@ -460,7 +457,7 @@ std::vector<Row> Rows()
                     [](World &w) {
                         QVERIFY(w.form->Timer1->isActive());
                         CheckHealthyWindow(w);
-                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecast});
+                        QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecastTarget});
                     }});
     // The longest first line that is read: its switch field still counts.
     rows.push_back({"settings line of 64 KiB, the switch field long",
@@ -471,8 +468,7 @@ std::vector<Row> Rows()
                     {},
                     [](World &w) {
                         QVERIFY(!w.form->Timer1->isActive());
-                        CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon,
-                                    " 11:29 AM", {"(auto off)"}, kReykjavikTitle, 4);
+                        CheckHealthyView(w, {"(auto off)"});
                         QCOMPARE(World::Targets(w.almanacHost), (QList<QByteArray>{kAlmanacToday, kAlmanacTomorrow}));
                     }});
     rows.push_back({"settings line of 1 MiB, the latitude long",
@@ -596,7 +592,7 @@ std::vector<Row> Rows()
                         w.form->Location_Click();
                     },
                     [](World &w) {
-                        QCOMPARE(ReadBytes(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
+                        QCOMPARE(ReadFile(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
                         const QString refused = DownloadFailed("127.0.0.1 refused the connection");
                         QCOMPARE(w.platform.messages.size(), size_t(4));
                         QCOMPARE(w.platform.messages[0].text, refused);
@@ -625,8 +621,7 @@ std::vector<Row> Rows()
                         QVERIFY(w.platform.messages[1].text.startsWith(
                             QStringLiteral("No text editor could be started for ") + w.SettingsPath()));
                         QCOMPARE(w.platform.messages[2].text, updated);
-                        CheckWindow(*w.form, "60", kReykjavikText, kLaMesaConditions, kLaMesaRows, kFullMoon,
-                                    " 11:29 AM", {"10:05 AM", "10:05 AM"}, kReykjavikTitle, 4);
+                        CheckHealthyView(w, {"10:05 AM", "10:05 AM"});
                     }});
     // Nothing but a missing file is created, never through a link, and
     // nothing waits on a pipe.
@@ -666,12 +661,7 @@ class FaultMatrixTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        if (!FixturesPresent())
-            QSKIP("the recorded service replies (../shared/fixtures) are not beside this checkout");
-    }
+    void initTestCase() { recorded::StartTestCase(); }
 
     void brokenWorld_data()
     {
@@ -719,4 +709,4 @@ private slots:
 };
 
 QTEST_MAIN(FaultMatrixTest)
-#include "test_fault_matrix.moc"
+#include "tst_fault_matrix.moc"

@@ -5,6 +5,7 @@
 #include "app/Form1.h"
 #include "app/RealPlatform.h"
 #include "startup/StartupFiles.h"
+#include "support/TestFiles.h"
 #include "support/TestServer.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ private:
 
 } // namespace
 
-class EditorStartTest : public QObject {
+class RealPlatformTest : public QObject {
     Q_OBJECT
 
 private:
@@ -58,11 +59,9 @@ private:
     // Puts an xdg-open running `body` (a /bin/sh script) first on the PATH.
     void StandIn(const QByteArray &body)
     {
-        QFile script(dir_.filePath("bin/xdg-open"));
-        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write("#!/bin/sh\n" + body + "\n");
-        script.close();
-        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QString script = dir_.filePath("bin/xdg-open");
+        testsupport::WriteFile(script, "#!/bin/sh\n" + body + "\n");
+        QVERIFY(QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
 
 private slots:
@@ -85,9 +84,7 @@ private slots:
 
         StandIn("printf '%s' \"$1\" > '" + received.toLocal8Bit() + "'\nexit 0");
         QVERIFY(platform.OpenInEditor(path));
-        QFile got(received);
-        QVERIFY(got.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromLocal8Bit(got.readAll()), path);
+        QCOMPARE(QString::fromLocal8Bit(testsupport::ReadFile(received)), path);
         QVERIFY(!QFile::exists(dir_.filePath("injected")));
         QVERIFY(!QFile::exists("injected"));
 
@@ -132,12 +129,8 @@ private slots:
         host.route("/api/rstt/oneday", inPause ? testsupport::Response::ok("{}") : silent);
         QVERIFY(host.start());
         FolderPlatform platform;
-        QFile settings(platform.dir.filePath(kSettingsFileName));
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("1,2,3\r\n") > 0);
-        settings.close();
-        QFile table(platform.dir.filePath(kFullMoonFileName));
-        QVERIFY(table.open(QIODevice::WriteOnly) && table.write("Full moons\r\n") > 0);
-        table.close();
+        testsupport::WriteFile(platform.dir.filePath(kSettingsFileName), "1,2,3\r\n");
+        testsupport::WriteFile(platform.dir.filePath(kFullMoonFileName), "Full moons\r\n");
 
         Form1 window(platform, {host.baseUrl(), host.baseUrl()});
         StrayBoxGuard guard(8000);
@@ -176,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EditorStartTest)
-#include "test_editor_start.moc"
+QTEST_MAIN(RealPlatformTest)
+#include "tst_real_platform.moc"

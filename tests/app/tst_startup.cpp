@@ -1,6 +1,8 @@
 // The window's start-up, its two text files, the timer and the two buttons,
 // driven through the test platform with a fake clock.
 #include "TestPlatform.h"
+#include "WindowChecks.h"
+#include "support/TestFiles.h"
 
 #include "app/Form1.h"
 #include "startup/StartupFiles.h"
@@ -26,20 +28,8 @@ const QString kSuffix = QStringLiteral(".  Text file format is Lat, Long, Auto u
 const QString kTitle = QStringLiteral("Error loading SkyvaneLatLong_Setup.txt");
 const QString kNoForecast = QStringLiteral("No forecast for this location available.");
 
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 struct World {
     TestPlatform platform;
@@ -54,20 +44,27 @@ struct World {
         form = std::make_unique<Form1>(platform);
     }
 
-    QStringList Headers() const
-    {
-        QStringList headers;
-        for (int i = 0; i < form->lvwEmployees->columnCount(); ++i)
-            headers << form->lvwEmployees->headerItem()->text(i);
-        return headers;
-    }
-
     QStringList Messages() const
     {
         QStringList texts;
         for (const auto &m : platform.messages)
             texts << m.text;
         return texts;
+    }
+
+    // Starts the window at `now` and forgets what the start-up did.
+    void StartAt(DateValue now)
+    {
+        platform.now = now;
+        form->Form_Load();
+        platform.downloads.clear();
+        platform.events.clear();
+    }
+
+    void TickAt(DateValue now)
+    {
+        platform.now = now;
+        form->Timer1_Timer();
     }
 
     int CountDownloads(const QString &needle) const
@@ -78,6 +75,20 @@ struct World {
         return n;
     }
 };
+
+// A tick that ran both refreshes on 6 December: sun and moon first, the
+// pause, then the forecast (which finds none here), whose time is read after
+// the pause.
+void CheckBothRefreshed(const World &w, DateValue almanacTime, DateValue forecastTime)
+{
+    QCOMPARE(w.platform.events.size(), 4);
+    QVERIFY(w.platform.events[0].contains("api/rstt/oneday?date=2026-12-06 "));
+    QCOMPARE(w.platform.events[1], QStringLiteral("pause 5000"));
+    QVERIFY(w.platform.events[2].contains("MapClick"));
+    QCOMPARE(w.platform.events[3], QStringLiteral("message ") + kNoForecast);
+    QCOMPARE(w.form->State().LastAlmanacTime, almanacTime);
+    QCOMPARE(w.form->State().LastForecastTime, forecastTime);
+}
 
 const QByteArray kGoodSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
 const QByteArray kTable = "Full moons\r\n2026-11-24 06:53\r\n2026-12-23 17:28\r\n2027-01-22 12:17\r\n";
@@ -265,9 +276,7 @@ private slots:
         w.form->Form_Load();
         const FormState &s = w.form->State();
         QCOMPARE(s.LastForecastTime, s.LastAlmanacTime);
-        const QString deg = QString(QChar(0x00B0));
-        const QStringList headers{"Day", "Max " + deg + "F", "Min " + deg + "F", "Rain %", "Forecast Conditions"};
-        QCOMPARE(w.Headers(), headers);
+        QCOMPARE(windowcheck::ColumnHeaders(w.form->lvwEmployees), windowcheck::kHeaders);
         const int widths[] = {78, 45, 45, 45, 192};
         for (int i = 0; i < 5; ++i)
             QCOMPARE(w.form->lvwEmployees->columnWidth(i), widths[i]);
@@ -280,7 +289,7 @@ private slots:
         w.platform.now = MakeDate(2026, 12, 6, 11, 0, 0);
         w.form->Location_Click();
         w.form->Location_Click();
-        QCOMPARE(w.Headers(), headers);
+        QCOMPARE(windowcheck::ColumnHeaders(w.form->lvwEmployees), windowcheck::kHeaders);
         QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 11, 0, 0));
         QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 11, 0, 0));
     }
@@ -487,18 +496,14 @@ private slots:
         QFETCH(QDateTime, firstForecast);
 
         World w(kGoodSettings, kTable);
-        w.platform.now = DateFromQDateTime(start);
-        w.form->Form_Load();
-        w.platform.downloads.clear();
-        w.platform.events.clear();
+        w.StartAt(DateFromQDateTime(start));
 
         // Ticks every minute on the minute plus the start's seconds, for 20 hours.
         QDateTime almanacAt, forecastAt;
         for (int minute = 1; minute <= 20 * 60 && (!almanacAt.isValid() || !forecastAt.isValid()); ++minute) {
             const QDateTime tick = start.addSecs(60 * minute);
-            w.platform.now = DateFromQDateTime(tick);
             w.platform.downloads.clear();
-            w.form->Timer1_Timer();
+            w.TickAt(DateFromQDateTime(tick));
             if (!almanacAt.isValid() && w.CountDownloads("api/rstt") > 0)
                 almanacAt = tick;
             if (!forecastAt.isValid() && w.CountDownloads("MapClick") > 0)
@@ -512,58 +517,36 @@ private slots:
     void bothDueOnOneTick()
     {
         World w(kGoodSettings, kTable);
-        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        w.form->Form_Load();
-        w.platform.events.clear();
-        w.platform.now = MakeDate(2026, 12, 6, 18, 0, 30);
-        w.form->Timer1_Timer();
-        QCOMPARE(w.platform.events.size(), 4);
-        QVERIFY(w.platform.events[0].contains("api/rstt/oneday?date=2026-12-06 "));
-        QCOMPARE(w.platform.events[1], QStringLiteral("pause 5000"));
-        QVERIFY(w.platform.events[2].contains("MapClick"));
-        QCOMPARE(w.platform.events[3], QStringLiteral("message ") + kNoForecast);
-        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 18, 0, 30));
-        // The forecast's time is read after the pause.
-        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 18, 0, 35));
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        w.TickAt(MakeDate(2026, 12, 6, 18, 0, 30));
+        CheckBothRefreshed(w, MakeDate(2026, 12, 6, 18, 0, 30), MakeDate(2026, 12, 6, 18, 0, 35));
     }
 
     void firstTickRefreshesNothing()
     {
         World w(kGoodSettings, kTable);
-        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        w.form->Form_Load();
-        w.platform.events.clear();
-        w.platform.now = MakeDate(2026, 12, 6, 10, 1, 0);
-        w.form->Timer1_Timer();
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
         QVERIFY(w.platform.events.isEmpty());
     }
 
     void clockSetBack()
     {
         World w(kGoodSettings, kTable);
-        w.platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        w.form->Form_Load();
-        w.platform.downloads.clear();
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         // Two hours back (a corrected clock): both refreshes are due at once,
         // and counting goes on from the new times.
-        w.platform.now = MakeDate(2026, 12, 6, 8, 0, 0);
-        w.form->Timer1_Timer();
+        w.TickAt(MakeDate(2026, 12, 6, 8, 0, 0));
+        CheckBothRefreshed(w, MakeDate(2026, 12, 6, 8, 0, 0), MakeDate(2026, 12, 6, 8, 0, 5));
         QCOMPARE(w.platform.downloads.size(), 2);
-        QVERIFY(w.platform.downloads[0].contains("api/rstt/oneday"));
-        QVERIFY(w.platform.downloads[1].contains("MapClick"));
-        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 8, 0, 0));
-        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 8, 0, 5));
-        w.platform.now = MakeDate(2026, 12, 6, 8, 29, 0);
-        w.form->Timer1_Timer();
+        w.TickAt(MakeDate(2026, 12, 6, 8, 29, 0));
         QCOMPARE(w.platform.downloads.size(), 2);
-        w.platform.now = MakeDate(2026, 12, 6, 8, 30, 0);
-        w.form->Timer1_Timer();
+        w.TickAt(MakeDate(2026, 12, 6, 8, 30, 0));
         QCOMPARE(w.platform.downloads.size(), 3);
         QVERIFY(w.platform.downloads[2].contains("MapClick"));
         // A minute back after that refresh: only the forecast's count is
         // negative (the sun/moon count sees no hour start passed either way).
-        w.platform.now = MakeDate(2026, 12, 6, 8, 29, 30);
-        w.form->Timer1_Timer();
+        w.TickAt(MakeDate(2026, 12, 6, 8, 29, 30));
         QCOMPARE(w.platform.downloads.size(), 4);
         QVERIFY(w.platform.downloads[3].contains("MapClick"));
     }
@@ -609,4 +592,4 @@ private slots:
 };
 
 QTEST_MAIN(StartupTest)
-#include "test_startup.moc"
+#include "tst_startup.moc"
