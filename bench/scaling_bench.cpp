@@ -386,42 +386,37 @@ void Parse(const std::string &line, Measurement &result)
         result.outcome = line.substr(8);
 }
 
-Measurement RunCase(const Shape &shape, size_t bytes, const QString &dir)
+// Hands every whole line in `pending` to Parse and keeps the rest; true
+// when one of them said the stage is about to start.
+bool TakeLines(std::string &pending, Measurement &result)
 {
-    Measurement result;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        result.failed = true;
-        return result;
+    bool stageStarts = false;
+    size_t eol;
+    while ((eol = pending.find('\n')) != std::string::npos) {
+        Parse(pending.substr(0, eol), result);
+        stageStarts = stageStarts || pending.rfind("rss ", 0) == 0;
+        pending.erase(0, eol + 1);
     }
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        RunChild(shape, bytes, dir, fds[1]);
-    }
-    close(fds[1]);
+    return stageStarts;
+}
 
+// Reads the child's lines until it ends, or kills it once its stage has run
+// longer than the cap; `usage` is then the child's.
+void WatchChild(pid_t pid, int fd, Measurement &result, int &status, rusage &usage)
+{
     std::string pending;
     bool started = false; // the stage is running once the size before it came
     auto stageStart = std::chrono::steady_clock::now();
-    int status = 0;
-    rusage usage{};
     for (;;) {
-        pollfd p{fds[0], POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 20) > 0) {
             char buffer[4096];
-            const ssize_t n = read(fds[0], buffer, sizeof buffer);
+            const ssize_t n = read(fd, buffer, sizeof buffer);
             if (n > 0) {
                 pending.append(buffer, static_cast<size_t>(n));
-                size_t eol;
-                while ((eol = pending.find('\n')) != std::string::npos) {
-                    Parse(pending.substr(0, eol), result);
-                    if (pending.rfind("rss ", 0) == 0) {
-                        started = true;
-                        stageStart = std::chrono::steady_clock::now();
-                    }
-                    pending.erase(0, eol + 1);
+                if (TakeLines(pending, result)) {
+                    started = true;
+                    stageStart = std::chrono::steady_clock::now();
                 }
             }
         }
@@ -440,14 +435,30 @@ Measurement RunCase(const Shape &shape, size_t bytes, const QString &dir)
     // Whatever the child wrote before it ended.
     char buffer[4096];
     ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
         pending.append(buffer, static_cast<size_t>(n));
-    close(fds[0]);
-    size_t eol;
-    while ((eol = pending.find('\n')) != std::string::npos) {
-        Parse(pending.substr(0, eol), result);
-        pending.erase(0, eol + 1);
+    TakeLines(pending, result);
+}
+
+Measurement RunCase(const Shape &shape, size_t bytes, const QString &dir)
+{
+    Measurement result;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        result.failed = true;
+        return result;
     }
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        RunChild(shape, bytes, dir, fds[1]);
+    }
+    close(fds[1]);
+    int status = 0;
+    rusage usage{};
+    WatchChild(pid, fds[0], result, status, usage);
+    close(fds[0]);
     if (!result.capped) {
         result.peakKiB = usage.ru_maxrss;
         result.failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0 || result.seconds.empty();

@@ -198,22 +198,40 @@ bool RefreshFigures(const std::vector<std::string> &base, TestServer &forecastSe
     return true;
 }
 
+// "--runs N" and "--refreshes N"; false after the usage line on anything else.
+bool ReadArguments(int argc, char *argv[], int &runs, int &refreshes)
+{
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 < argc && std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (i + 1 < argc && std::strcmp(argv[i], "--refreshes") == 0)
+            refreshes = std::max(0, std::atoi(argv[i + 1]));
+        else {
+            std::fprintf(stderr, "usage: selvorra_startup_driver [--runs N] [--refreshes N]\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+// A program folder with the shipped settings file and full-moon table.
+bool FillProgramFolder(const QTemporaryDir &folder)
+{
+    return folder.isValid()
+        && QFile::copy(QStringLiteral(SELVORRA_DATA_DIR "/SkyvaneLatLong_Setup.txt"),
+                       folder.filePath(QStringLiteral("SkyvaneLatLong_Setup.txt")))
+        && QFile::copy(QStringLiteral(SELVORRA_DATA_DIR "/FullMoonTable.txt"),
+                       folder.filePath(QStringLiteral("FullMoonTable.txt")));
+}
+
 int main(int argc, char *argv[])
 {
     // Line by line, so the figures stay in order with the programs' messages.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     int runs = 21;
     int refreshes = 1000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--refreshes") == 0)
-            refreshes = std::max(0, std::atoi(argv[i + 1]));
-        else {
-            std::fprintf(stderr, "usage: selvorra_startup_driver [--runs N] [--refreshes N]\n");
-            return 2;
-        }
-    }
+    if (!ReadArguments(argc, argv, runs, refreshes))
+        return 2;
 
     const QByteArray forecastReply = ReadAll(kFixtures + QLatin1Char('/') + kForecastFixture);
     const QByteArray almanacReply = ReadAll(kFixtures + QLatin1Char('/') + kAlmanacFixture);
@@ -227,13 +245,8 @@ int main(int argc, char *argv[])
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
-    // A program folder with the shipped settings file and full-moon table.
     QTemporaryDir folder;
-    if (!folder.isValid()
-        || !QFile::copy(QStringLiteral(SELVORRA_DATA_DIR "/SkyvaneLatLong_Setup.txt"),
-                        folder.filePath(QStringLiteral("SkyvaneLatLong_Setup.txt")))
-        || !QFile::copy(QStringLiteral(SELVORRA_DATA_DIR "/FullMoonTable.txt"),
-                        folder.filePath(QStringLiteral("FullMoonTable.txt")))) {
+    if (!FillProgramFolder(folder)) {
         std::fprintf(stderr, "cannot set up a program folder\n");
         return 1;
     }
