@@ -20,8 +20,10 @@ const QString kDatePlaceholder = QStringLiteral("YYYY-MM-DD");
 // Calls `examine(piece, isLast)` for pieces 1 to the last of the reply, its
 // quotation marks removed, in order, until it returns false. The pieces are
 // views into one copy of the reply, so a flood of commas costs no list.
+// Pieces shorter than `shortestMarker` cannot hold any marker a scan looks
+// for and are passed over, so a flood of empty pieces costs little.
 template <typename Examine>
-void ForEachPiece(const QString &reply, Examine examine)
+void ForEachPiece(const QString &reply, qsizetype shortestMarker, Examine examine)
 {
     QString text = reply;
     text.remove(QLatin1Char('"'));
@@ -31,7 +33,8 @@ void ForEachPiece(const QString &reply, Examine examine)
         ++start;
         const qsizetype end = all.indexOf(u',', start);
         const bool last = end < 0;
-        if (!examine(all.mid(start, (last ? all.size() : end) - start), last))
+        const qsizetype length = (last ? all.size() : end) - start;
+        if (length >= shortestMarker && !examine(all.mid(start, length), last))
             return;
         start = end;
     }
@@ -113,7 +116,8 @@ AlmanacTexts ScanToday(const QString &reply, const QLocale &locale)
     bool riseSeen = false;
     MarkerTime time;
 
-    ForEachPiece(reply, [&](QStringView piece, bool last) {
+    // The shortest marker is "Set".
+    ForEachPiece(reply, 3, [&](QStringView piece, bool last) {
         if (piece.contains(u"curphase")) {
             QString word = UpToFirstSpace(PieceValue(piece)).toString();
             // A waxing phase then reads "WAXing", the one word the picture
@@ -169,7 +173,8 @@ QString ScanTomorrow(const QString &reply, const QLocale &locale)
     bool riseSeen = false;
     MarkerTime time;
     QString moonrise;
-    ForEachPiece(reply, [&](QStringView piece, bool last) {
+    // The shortest marker is "Rise".
+    ForEachPiece(reply, 4, [&](QStringView piece, bool last) {
         if (piece.contains(u"Rise")) {
             riseSeen = true;
             time.pending = true;
