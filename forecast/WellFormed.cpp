@@ -146,8 +146,9 @@ qsizetype DoctypeEnd(std::u16string_view text, qsizetype at)
 }
 
 // The end (">") of a start or end tag starting at `at`. Attribute values may
-// hold ">" but not "<", and their "&" must start a reference.
-qsizetype TagEnd(std::u16string_view text, qsizetype at)
+// hold ">" but not "<", and their "&" must start a reference. Each attribute
+// value counts one to `items`.
+qsizetype TagEnd(std::u16string_view text, qsizetype at, qsizetype &items)
 {
     const qsizetype n = static_cast<qsizetype>(text.size());
     char16_t quote = 0;
@@ -164,6 +165,7 @@ qsizetype TagEnd(std::u16string_view text, qsizetype at)
                 return -1;
         } else if (c == u'"' || c == u'\'') {
             quote = c;
+            ++items;
         } else if (c == u'>') {
             return i;
         } else if (c == u'<' || c == u'&') {
@@ -238,8 +240,8 @@ bool WellFormedText(const QString &reply)
             i = DoctypeEnd(text, i);
         } else {
             const bool endTag = StartsAt(text, i, u"</");
-            i = TagEnd(text, i);
-            if (i < 0)
+            i = TagEnd(text, i, nodes);
+            if (i < 0 || nodes > kMaxReplyNodes)
                 return false;
             if (endTag)
                 --depth;

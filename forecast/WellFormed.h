@@ -10,10 +10,10 @@ class xml_document;
 // passes the first check, it parses, and its tree passes the second.
 
 // Bounds far beyond any forecast (a real reply nests a handful of levels and
-// holds a few hundred elements): a reply past them does not load, so that a
-// hostile one costs no more than reading it once.
+// holds a few hundred elements and attributes): a reply past them does not
+// load, so that a hostile one costs no more than reading it once.
 inline constexpr int kMaxReplyNesting = 4096;
-inline constexpr long long kMaxReplyNodes = 100000;   // elements, comments, sections
+inline constexpr long long kMaxReplyNodes = 100000;   // elements, attributes, comments, sections
 
 // Legal characters, references and declaration place in the reply's text,
 // and the bounds above.

@@ -487,10 +487,27 @@ private slots:
 
     void manyElements()
     {
-        // A reply of more elements than any forecast holds does not load.
-        QString many = "<data type=\"forecast\"><name>Daily Minimum</name>";
-        many += QStringLiteral("<v/>").repeated(100001);
-        QCOMPARE(ExtractForecastReply(Reply(many + "</data>")).outcome, ForecastOutcome::NotLoaded);
+        // A reply of more elements and attributes than any forecast holds
+        // does not load; one just within the bound does.
+        const QString start = "<data type=\"forecast\"><name>Daily Minimum</name>";
+        const auto attributes = [](int count) {
+            QString tag = QStringLiteral("<v");
+            for (int k = 0; k < count; ++k)
+                tag += QStringLiteral(" a%1=''").arg(k);
+            return tag + QStringLiteral("/>");
+        };
+        const struct {
+            QString markup;
+            ForecastOutcome outcome;
+        } rows[] = {
+            {QStringLiteral("<v/>").repeated(100001), ForecastOutcome::NotLoaded},
+            {attributes(100001), ForecastOutcome::NotLoaded},
+            {QStringLiteral("<v a='1'/>").repeated(50001), ForecastOutcome::NotLoaded},
+            // Loads, then its scan stops: 49,000 fields pass the 16-bit index.
+            {QStringLiteral("<v a='1'/>").repeated(49000), ForecastOutcome::Failed},
+        };
+        for (const auto &row : rows)
+            QCOMPARE(ExtractForecastReply(Reply(start + row.markup + "</data>")).outcome, row.outcome);
     }
 };
 
