@@ -292,6 +292,11 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     }
     set(curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReadPieceBytes));
     set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, options.connectTimeoutMs)));
+    // A name lookup still running when the fetch is given up (time-out,
+    // window closed) is left to finish on its own: waiting for it here
+    // would hold the window, or keep the program alive after it, for as long
+    // as a name server that does not answer takes.
+    set(curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L));
     set(curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes)));
     if (share)
         set(curl_easy_setopt(e, CURLOPT_SHARE, share));
