@@ -46,6 +46,9 @@ constexpr long kReadPieceBytes = 32000;        // read in pieces of at most this
 constexpr qsizetype kInitialReserve = 182000;  // room for a whole forecast reply at once
 constexpr long kMaxRedirects = 10;
 constexpr int kPollMs = 20;
+// The status line and headers of one reply: the services send a few
+// kilobytes; far more is no reply of theirs and would only cost memory.
+constexpr long long kMaxHeaderBytes = 64 * 1024;
 
 // --- process-wide and per-thread curl state ---------------------------------
 
@@ -111,6 +114,14 @@ struct Transfer {
     long long windowBytes = 0;
     bool connected = false;
     bool overCap = false;
+    // Of the reply being received (a redirect's are forgotten at the next
+    // status line): its header bytes so far, whether its body has begun, and
+    // its Content-Encoding when that is not "identity".
+    long long headerBytes = 0;
+    bool headersOverCap = false;
+    bool inBody = false;
+    QByteArray encoding;
+    bool compressed = false;   // a compressed body arrived and was refused
     bool done = false;
     CURLcode result = CURLE_OK;
     char error[CURL_ERROR_SIZE] = {};
@@ -135,6 +146,13 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
     auto *t = static_cast<Transfer *>(user);
     const size_t n = size * count;
     t->windowBytes += static_cast<long long>(n);
+    t->inBody = true;
+    if (!t->encoding.isEmpty()) {
+        // Not decoded: the text would be nonsense, and a reply we cannot
+        // read is better reported as such than shown.
+        t->compressed = true;
+        return 0;
+    }
     if (static_cast<long long>(t->body.size()) + static_cast<long long>(n) > t->maxBodyBytes) {
         t->overCap = true;
         return 0;   // anything but n aborts the transfer
@@ -151,7 +169,8 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
-// Keeps the status line of each reply (a redirect's too; the last one counts).
+// Keeps the status line and the Content-Encoding of each reply (a
+// redirect's too; the last one counts) and bounds the size of its headers.
 size_t OnHeader(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
@@ -162,6 +181,26 @@ size_t OnHeader(char *data, size_t size, size_t count, void *user)
         const QList<QByteArray> parts = line.split(' ');
         t->status = parts.size() > 1 ? parts.at(1).toInt() : 0;
         t->reason = parts.size() > 2 ? line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1) : QByteArray();
+        t->headerBytes = 0;
+        t->inBody = false;
+        t->encoding.clear();
+    }
+    t->headerBytes += static_cast<long long>(n);
+    if (t->headerBytes > kMaxHeaderBytes) {
+        t->headersOverCap = true;
+        return 0;   // anything but n aborts the transfer
+    }
+    // Trailers after a chunked body are no description of it.
+    static constexpr char kEncoding[] = "content-encoding:";
+    if (!t->inBody && line.size() >= qsizetype(sizeof kEncoding - 1)
+        && line.first(sizeof kEncoding - 1).compare(kEncoding, Qt::CaseInsensitive) == 0) {
+        for (const QByteArray &coding : line.mid(sizeof kEncoding - 1).split(',')) {
+            const QByteArray name = coding.trimmed();
+            if (!name.isEmpty() && name.compare("identity", Qt::CaseInsensitive) != 0) {
+                t->encoding = line.mid(sizeof kEncoding - 1).trimmed();
+                break;
+            }
+        }
     }
     return n;
 }
@@ -323,13 +362,13 @@ void DefaultYield()
         QCoreApplication::processEvents();
 }
 
-// Printable ASCII only, at most a line's worth: a reason phrase comes from
-// the server and ends up in a message box.
-QString CleanReason(const QByteArray &reason)
+// Printable ASCII only, at most `maxLength` characters: a reason phrase or
+// a header value comes from the server and ends up in a message box.
+QString CleanServerText(const QByteArray &text, qsizetype maxLength)
 {
     QString out;
-    for (const char c : reason) {
-        if (out.size() >= 60)
+    for (const char c : text) {
+        if (out.size() >= maxLength)
             break;
         out.append(c >= 0x20 && c < 0x7F ? QChar(c) : QChar(u' '));
     }
@@ -354,10 +393,30 @@ QString HostOf(CURL *easy, const QByteArray &fallbackUrl)
     return host;
 }
 
+// True when libcurl gave up on the reply's headers. It has a bound of its
+// own on a single header line (above ours on all of them, so a line beyond it
+// never reaches OnHeader) and reports reaching it as running out of memory,
+// without words; newer versions say so in their error text. An out-of-memory
+// while the headers are arriving is taken for that: before the request went
+// out or once the body has begun it is a real one.
+bool CurlRefusedHeaders(const Transfer &t)
+{
+    const QByteArray words = QByteArray(t.error).toLower();
+    if (words.contains("header") && (words.contains("giant") || words.contains("too large")))
+        return true;
+    return t.result == CURLE_OUT_OF_MEMORY && t.connected && !t.inBody;
+}
+
 Failure FailureOf(const Transfer &t)
 {
     if (t.overCap)
         return Failure::TooLarge;
+    if (t.headersOverCap)
+        return Failure::HeadersTooLarge;
+    if (t.compressed)
+        return Failure::UnrequestedCompression;
+    if (t.result != CURLE_OK && CurlRefusedHeaders(t))
+        return Failure::HeadersTooLarge;
     switch (t.result) {
     case CURLE_OK:
         return Failure::None;
@@ -472,10 +531,13 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
         report->failure = failure;
         report->host = h.easy ? HostOf(h.easy, encodedUrl) : QString();
         report->httpStatus = t.status;
-        report->reason = CleanReason(t.reason);
-        report->detail = failure == Failure::Other
-            ? QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result))
-            : QString();
+        report->reason = CleanServerText(t.reason, 60);
+        if (failure == Failure::Other)
+            report->detail = QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result));
+        else if (failure == Failure::UnrequestedCompression)
+            report->detail = CleanServerText(t.encoding, 40);
+        else
+            report->detail.clear();
     }
     QString result;
     if (failure == Failure::None)
@@ -512,6 +574,11 @@ QString DescribeFailure(const DownloadReport &report)
         return QStringLiteral("the transfer from %1 took too long").arg(host);
     case Failure::TooLarge:
         return QStringLiteral("the reply from %1 was too large").arg(host);
+    case Failure::HeadersTooLarge:
+        return QStringLiteral("the headers of the reply from %1 were too large").arg(host);
+    case Failure::UnrequestedCompression:
+        return QStringLiteral("%1 sent a compressed reply (Content-Encoding: %2) that was not asked for")
+            .arg(host, report.detail);
     case Failure::ConnectionLost:
         return QStringLiteral("the connection to %1 broke off before the reply was complete").arg(host);
     case Failure::InsecureRedirect:

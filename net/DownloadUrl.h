@@ -38,6 +38,8 @@ enum class Failure {
     Stalled,
     TookTooLong,
     TooLarge,
+    HeadersTooLarge,          // the reply's headers, past our bound or libcurl's
+    UnrequestedCompression,   // a Content-Encoding we never asked for (we send no Accept-Encoding)
     ConnectionLost,
     InsecureRedirect,
     TooManyRedirects,
@@ -51,7 +53,9 @@ struct DownloadReport {
     QString host;          // the host asked, as in the URL
     int httpStatus = 0;    // of the last reply received; 0 when none came
     QString reason;        // that reply's reason phrase, printable and short
-    QString detail;        // the HTTP client's own words, for Failure::Other
+    QString detail;        // the HTTP client's own words, for Failure::Other; the
+                           // Content-Encoding sent (printable, short), for
+                           // Failure::UnrequestedCompression
 };
 
 // Fetches `url` and returns every byte of the body, in order, one character

@@ -87,7 +87,14 @@ struct FailureRow {
     QString url;                   // %1: the https port, %2: a closed port; empty: /page
     int cancelAfterMs = 0;
     bool trustTestCa = true;
+    QString words = {};            // what DescribeFailure says; empty: not compared
 };
+
+Response withHeaders(Response r, const testsupport::HeaderList &headers)
+{
+    r.headers += headers;
+    return r;
+}
 
 const std::vector<FailureRow> &FailureRows()
 {
@@ -116,6 +123,26 @@ const std::vector<FailureRow> &FailureRows()
         late.headerDelayMs = 2000;
         r.push_back({"window closed while waiting", late, net::Failure::Cancelled, 0, {}, 200});
         r.push_back({"certificate not trusted", Response::ok("x"), net::Failure::Certificate, 0, {}, 0, false});
+        const QString tooLarge = QStringLiteral("the headers of the reply from 127.0.0.1 were too large");
+        r.push_back({"one header line of 200 KiB", withHeaders(Response::ok("x"), {{"X-Filler", QByteArray(200 * 1024, 'h')}}),
+                     net::Failure::HeadersTooLarge, 200, {}, 0, true, tooLarge});
+        testsupport::HeaderList many;
+        for (int i = 0; i < 100; ++i)
+            many.append({"X-Filler-" + QByteArray::number(i), QByteArray(1000, 'h')});
+        r.push_back({"headers of 100 KB in all", withHeaders(Response::ok("x"), many),
+                     net::Failure::HeadersTooLarge, 200, {}, 0, true, tooLarge});
+        r.push_back({"gzip body not asked for",
+                     withHeaders(Response::ok(QByteArray("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10)),
+                                 {{"Content-Encoding", "gzip"}}),
+                     net::Failure::UnrequestedCompression, 200, {}, 0, true,
+                     "127.0.0.1 sent a compressed reply (Content-Encoding: gzip) that was not asked for"});
+        r.push_back({"odd Content-Encoding cut to printable and short",
+                     withHeaders(Response::ok("x"), {{"Content-Encoding", "identity, x-Odd\x01\xE9" + QByteArray(60, 'z')}}),
+                     net::Failure::UnrequestedCompression, 200, {}, 0, true,
+                     "127.0.0.1 sent a compressed reply (Content-Encoding: identity, x-Odd "
+                     + QString(23, u'z') + ") that was not asked for"});
+        r.push_back({"Content-Encoding identity is no compression",
+                     withHeaders(unavailable, {{"Content-Encoding", "Identity"}}), net::Failure::None, 503, {}, 0});
         return r;
     }();
     return rows;
@@ -298,6 +325,8 @@ void DownloadUrlTest::failureReported()
     QCOMPARE(report.httpStatus, r.status);
     QCOMPARE(report.host, QStringLiteral("127.0.0.1"));
     QCOMPARE(net::DescribeFailure(report).isEmpty(), r.failure == net::Failure::None);
+    if (!r.words.isEmpty())
+        QCOMPARE(net::DescribeFailure(report), r.words);
     QCOMPARE(http.requestCount(), 0);
     if (r.failure == net::Failure::None)
         QCOMPARE(report.reason, QStringLiteral("Service Unavailable"));
