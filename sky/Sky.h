@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The day's sun and moon values for one place, worked out here rather than
+// asked of the Naval Observatory, by the observatory's own rules: a body
+// rises or sets when its upper limb meets a level horizon under the standard
+// 34' of refraction; times are rounded to the nearest minute. Plain C++, no
+// I/O: every call is a pure computation.
+namespace sky {
+
+struct LocalDate {
+    int year;
+    int month;
+    int day;
+};
+
+// Everything the window shows for one local date at one place.
+struct DayValues {
+    // Minutes after local midnight (0..1439), ascending, rounded to the
+    // nearest minute as the observatory prints them. Any list may be empty
+    // (polar day or night, a day without moonrise), and the Moon may rise or
+    // set twice in one day. An event at 23:59:30 or later rounds into the
+    // next day's list as 00:00, so consecutive days never share one.
+    std::vector<int> sunrises, sunsets, moonrises, moonsets;
+    // The Moon's illuminated fraction at 12:00 local time, whole percent.
+    int fractionPercent = 0;
+    // "New Moon", "First Quarter", "Full Moon" or "Last Quarter" when that
+    // instant falls on this date before local noon; otherwise "Waxing " or
+    // "Waning " (by the Moon's elongation at noon) and "Crescent" or
+    // "Gibbous" (by the fraction at noon).
+    std::string phaseWord;
+};
+
+// latitude north positive, longitude east positive (degrees); utcOffsetHours
+// is local time minus UTC and may be fractional (5.5, -3.5). Latitudes past
+// the poles are taken as the pole, longitudes are wrapped, and a value that
+// is not a number is taken as 0. Dates are proleptic Gregorian; a day or
+// month past its end runs on into the next (2 March for 30 February).
+DayValues ComputeDay(double latitude, double longitude, double utcOffsetHours, LocalDate date);
+
+enum class Body { Sun, Moon };
+
+struct Event {
+    double jdUt; // Julian day number, Universal Time
+    bool rise;   // false: a set
+};
+
+// Every rise and set of `body` at the place in [jdUtFrom, jdUtTo), in time
+// order, each to a fraction of a second. Spans beyond 200 years are cut
+// there, so that a mistaken argument cannot run for hours.
+std::vector<Event> RiseSetBetween(Body body, double latitude, double longitude, double jdUtFrom,
+                                  double jdUtTo);
+
+} // namespace sky
