@@ -60,6 +60,15 @@ bool sameName(const QByteArray &a, const QByteArray &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// "Name: value" lines, each ended by CRLF, for requests and responses alike.
+QByteArray headerLines(const HeaderList &headers)
+{
+    QByteArray out;
+    for (const auto &h : headers)
+        out += h.first + ": " + h.second + "\r\n";
+    return out;
+}
+
 } // namespace
 
 QByteArray Request::header(const QByteArray &name) const
@@ -76,6 +85,11 @@ bool Request::hasHeader(const QByteArray &name) const
         if (sameName(h.first, name))
             return true;
     return false;
+}
+
+QByteArray RawRequest(const QByteArray &target, const HeaderList &headers)
+{
+    return "GET " + target + " HTTP/1.1\r\n" + headerLines(HeaderList{{"Host", "h"}} + headers) + "\r\n";
 }
 
 Response Response::ok(const QByteArray &body, const QByteArray &contentType)
@@ -319,9 +333,7 @@ struct TestServer::Impl {
             head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
         if (closeAfter)
             head += "Connection: close\r\n";
-        for (const auto &h : r.headers)
-            head += h.first + ": " + h.second + "\r\n";
-        return head + "\r\n";
+        return head + headerLines(r.headers) + "\r\n";
     }
 
     // The body cut into the pieces it is written in.

@@ -81,6 +81,11 @@ struct Response {
 
 using Handler = std::function<Response(const Request &)>;
 
+// A request as a client writes it, for tests that talk to the server through
+// a raw socket: "GET <target> HTTP/1.1", "Host: h", `headers` as given (the
+// value exactly, spaces and all), then the empty line.
+QByteArray RawRequest(const QByteArray &target, const HeaderList &headers = {});
+
 class TestServer {
 public:
     enum class Mode { Http, Https, HttpsUntrusted };

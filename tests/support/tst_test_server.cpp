@@ -53,8 +53,7 @@ void TestServerTest::recordsRawRequestsAndKeepsAlive()
     socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     QVERIFY(socket.waitForConnected(3000));
     // Two pipelined requests on one connection, the first with odd bytes.
-    socket.write("GET /a?x=\"|\x01 HTTP/1.1\r\nHost: h\r\nX-One:  v 1 \r\n\r\n"
-                 "GET /b HTTP/1.1\r\nHost: h\r\n\r\n");
+    socket.write(testsupport::RawRequest("/a?x=\"|\x01", {{"X-One", " v 1 "}}) + testsupport::RawRequest("/b"));
     const QByteArray replies = readUntil(socket, [](const QByteArray &d) {
         return d.count("HTTP/1.1") == 2 && d.contains("</html>");
     });
@@ -94,7 +93,7 @@ void TestServerTest::chunkedPiecesAndHandler()
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     QVERIFY(socket.waitForConnected(3000));
-    socket.write("GET /echo?q HTTP/1.1\r\nHost: h\r\n\r\n");
+    socket.write(testsupport::RawRequest("/echo?q"));
     const QByteArray reply = readUntil(socket, [](const QByteArray &d) { return d.endsWith("0\r\n\r\n"); });
     QVERIFY(reply.contains("Transfer-Encoding: chunked\r\n"));
     // Pieces of 3, 0 (no chunk: it would end the body) and 4, then the rest.
@@ -138,7 +137,7 @@ void TestServerTest::closeAfterResponse()
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
     QVERIFY(socket.waitForConnected(3000));
-    socket.write("GET /bye HTTP/1.1\r\nHost: h\r\n\r\n");
+    socket.write(testsupport::RawRequest("/bye"));
     const QByteArray reply = readUntil(socket, [](const QByteArray &d) { return d.endsWith("bye"); });
     QVERIFY(reply.contains("Connection: close\r\n"));
     QVERIFY(reply.endsWith("\r\n\r\nbye"));
