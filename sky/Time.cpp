@@ -43,8 +43,9 @@ double JulianDayAtMidnight(int year, int month, int day)
 
 double DeltaTSeconds(double jdUt)
 {
-    // The polynomials are written in the decimal year.
-    const double y = 2000.0 + (jdUt - 2451544.5) / 365.2425;
+    // The polynomials are written in the decimal year; see CenturiesTt for
+    // the far past and future.
+    const double y = std::clamp(2000.0 + (jdUt - 2451544.5) / 365.2425, -8000.0, 12000.0);
     // Outside the fitted centuries: the long-term parabola of tidal braking.
     const auto longTerm = [](double year) {
         const double u = (year - 1820.0) / 100.0;
@@ -107,7 +108,13 @@ double DeltaTSeconds(double jdUt)
 
 double CenturiesTt(double jdUt)
 {
-    return (jdUt + DeltaTSeconds(jdUt) / 86400.0 - 2451545.0) / 36525.0;
+    // The series hold for a few thousand years about 2000; their powers of
+    // time run wild beyond that (the Sun would rise a dozen times a day a
+    // million years from now). Ten thousand years out the Sun and Moon are
+    // held where they then stand, so that a far-off date still gives a
+    // plausible day rather than nonsense.
+    const double T = (jdUt + DeltaTSeconds(jdUt) / 86400.0 - 2451545.0) / 36525.0;
+    return std::clamp(T, -100.0, 100.0);
 }
 
 namespace {
@@ -176,9 +183,12 @@ Nutation NutationAt(double T)
 double ApparentSiderealTime(double jdUt, const Nutation &nutation)
 {
     const double d = jdUt - 2451545.0;
-    const double T = d / 36525.0;
-    const double mean = 280.46061837 + 360.98564736629 * d + 0.000387933 * T * T
-        - T * T * T / 38710000.0;
+    // The slow terms, held ten thousand years out as the positions are.
+    const double T = std::clamp(d / 36525.0, -100.0, 100.0);
+    // Whole turns per day taken out first: the product of the full rate and
+    // a day count billions of days away would lose the hour angle.
+    const double mean = 280.46061837 + 360.0 * (d - std::floor(d)) + 0.98564736629 * d
+        + 0.000387933 * T * T - T * T * T / 38710000.0;
     return Normalize360(mean + nutation.longitude * CosDeg(nutation.trueObliquity));
 }
 
