@@ -6,8 +6,9 @@
 // The day's sun and moon values for one place, worked out here rather than
 // asked of the Naval Observatory, by the observatory's own rules: a body
 // rises or sets when its upper limb meets a level horizon under the standard
-// 34' of refraction; times are rounded to the nearest minute. Plain C++, no
-// I/O: every call is a pure computation.
+// 34' of refraction, seen from the place itself. Good to the observatory's
+// minute from 1700 to 2150, the years for which the Earth's slowing rotation
+// is well estimated. Plain C++, no I/O: every call is a pure computation.
 namespace sky {
 
 struct LocalDate {
@@ -18,11 +19,12 @@ struct LocalDate {
 
 // Everything the window shows for one local date at one place.
 struct DayValues {
-    // Minutes after local midnight (0..1439), ascending, rounded to the
-    // nearest minute as the observatory prints them. Any list may be empty
-    // (polar day or night, a day without moonrise), and the Moon may rise or
-    // set twice in one day. An event at 23:59:30 or later rounds into the
-    // next day's list as 00:00, so consecutive days never share one.
+    // Minutes after local midnight (0..1439), ascending, rounded as the
+    // observatory prints them: to the second, then to the nearest minute.
+    // Any list may be empty (polar day or night, a day without moonrise),
+    // and the Moon may rise or set twice in one day. An event that rounds to
+    // 24:00 is in the next day's list as 00:00, so consecutive days never
+    // share one.
     std::vector<int> sunrises, sunsets, moonrises, moonsets;
     // The Moon's illuminated fraction at 12:00 local time, whole percent.
     int fractionPercent = 0;
