@@ -37,9 +37,10 @@ struct DayValues {
 
 // latitude north positive, longitude east positive (degrees); utcOffsetHours
 // is local time minus UTC and may be fractional (5.5, -3.5). Latitudes past
-// the poles are taken as the pole, longitudes are wrapped, and a value that
-// is not a number is taken as 0. Dates are proleptic Gregorian; a day or
-// month past its end runs on into the next (2 March for 30 February).
+// the poles are taken as the pole, longitudes are wrapped, offsets beyond a
+// day are taken as a day, and a value that is not a number is taken as 0.
+// Dates are proleptic Gregorian; a day or month past its end runs on into
+// the next (30 February 2025 is 2 March).
 DayValues ComputeDay(double latitude, double longitude, double utcOffsetHours, LocalDate date);
 
 enum class Body { Sun, Moon };
