@@ -2,10 +2,10 @@
 
 #include "RuntimeError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
-#include <string>
 
 int InStr(const QString &haystack, const QString &needle, int start)
 {
@@ -49,46 +49,62 @@ QString QuotedForMessage(const QString &text)
     return u'"' + shown + u'"';
 }
 
+namespace {
+
+int DigitValue(char16_t c, int base)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (base == 16 && c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (base == 16 && c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+DigitRun ReadDigits(QStringView text, qsizetype from, int base)
+{
+    DigitRun run;
+    run.from = from;
+    run.end = from;
+    const qsizetype n = text.size();
+    for (int digit = 0; run.end < n && (digit = DigitValue(text[run.end].unicode(), base)) >= 0; ++run.end)
+        run.value = std::min(run.value * static_cast<unsigned>(base) + static_cast<unsigned>(digit), kDigitRunCap);
+    return run;
+}
+
 double LeadingNumber(const QString &text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && (text.at(i) == u' ' || text.at(i) == u'\t'))
         ++i;
-    std::string number;
+    const qsizetype start = i;
     if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
-        number += static_cast<char>(text.at(i++).unicode());
-    bool digits = false;
-    while (i < n && text.at(i).unicode() >= '0' && text.at(i).unicode() <= '9') {
-        number += static_cast<char>(text.at(i++).unicode());
-        digits = true;
-    }
-    if (i < n && text.at(i) == u'.') {
-        number += '.';
         ++i;
-        while (i < n && text.at(i).unicode() >= '0' && text.at(i).unicode() <= '9') {
-            number += static_cast<char>(text.at(i++).unicode());
-            digits = true;
-        }
+    const DigitRun whole = ReadDigits(text, i);
+    bool digits = !whole.empty();
+    i = whole.end;
+    if (i < n && text.at(i) == u'.') {
+        const DigitRun fraction = ReadDigits(text, i + 1);
+        digits = digits || !fraction.empty();
+        i = fraction.end;
     }
     if (!digits)
         return 0.0;
     // An exponent counts only when at least one digit follows it.
     if (i < n && (text.at(i) == u'e' || text.at(i) == u'E')) {
         qsizetype j = i + 1;
-        std::string exponent = "e";
         if (j < n && (text.at(j) == u'+' || text.at(j) == u'-'))
-            exponent += static_cast<char>(text.at(j++).unicode());
-        bool expDigits = false;
-        while (j < n && text.at(j).unicode() >= '0' && text.at(j).unicode() <= '9') {
-            exponent += static_cast<char>(text.at(j++).unicode());
-            expDigits = true;
-        }
-        if (expDigits)
-            number += exponent;
+            ++j;
+        const DigitRun exponent = ReadDigits(text, j);
+        if (!exponent.empty())
+            i = exponent.end;
     }
     // The program runs under the user's locale, whose decimal separator may be
     // a comma; numbers in files and replies always use a point.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return strtod_l(number.c_str(), nullptr, cLocale);
+    return strtod_l(text.mid(start, i - start).toLatin1().constData(), nullptr, cLocale);
 }

@@ -2,10 +2,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // Text rules shared by every part of the program: 1-based case-sensitive
-// search, split, space-only trim, the leading number of a text, and quoting
-// for messages.
+// search, split, space-only trim, runs of digits and the leading number of a
+// text, and quoting for messages.
 
 // 1-based position of the first `needle` in `haystack` at or after `start`
 // (1-based), 0 when absent. Case-sensitive.
@@ -24,6 +25,19 @@ QString TrimSpaces(const QString &text);
 // `text` in double quotes for a message, cut to its first 60 characters and
 // "…" when longer: a line from a file may be megabytes long.
 QString QuotedForMessage(const QString &text);
+
+// A run of ASCII digits of `base` (10, or 16 with a-f and A-F) starting at
+// `from`: where it ends (the first character that is no such digit, or the
+// text's length) and its value, which stops growing at kDigitRunCap so that
+// a flood of digits cannot wrap it.
+inline constexpr unsigned long long kDigitRunCap = 1ULL << 56;
+struct DigitRun {
+    qsizetype from = 0;
+    qsizetype end = 0;
+    unsigned long long value = 0;
+    bool empty() const { return end == from; }
+};
+DigitRun ReadDigits(QStringView text, qsizetype from, int base = 10);
 
 // The number at the start of the text, 0 when there is none: leading spaces
 // and tabs skipped, an optional sign, digits, an optional decimal part and an

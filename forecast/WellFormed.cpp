@@ -1,5 +1,7 @@
 #include "forecast/WellFormed.h"
 
+#include "common/Text.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -36,17 +38,6 @@ bool CharactersLegal(std::u16string_view text)
     return std::all_of(text.begin(), text.end(), LegalCharacter);
 }
 
-int DigitValue(char16_t c, bool hex)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (hex && c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (hex && c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // A reference that starts at text[at] ("&"): one of the five predefined
 // entities or a character reference to a legal character. Returns the
 // position of its closing ";", or -1 when it is not a reference.
@@ -59,17 +50,11 @@ qsizetype ReferenceEnd(std::u16string_view text, qsizetype at)
         const bool hex = i < n && text[i] == u'x';
         if (hex)
             ++i;
-        char32_t value = 0;
-        const qsizetype firstDigit = i;
-        for (; i < n && text[i] != u';'; ++i) {
-            const int digit = DigitValue(text[i], hex);
-            if (digit < 0)
-                return -1;
-            value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
-            if (value > 0x10FFFF)
-                return -1;
-        }
-        return i < n && i > firstDigit && IsXmlChar(value) ? i : -1;
+        const DigitRun digits = ReadDigits(QStringView(text.data(), n), i, hex ? 16 : 10);
+        const bool closed = digits.end < n && text[digits.end] == u';';
+        return closed && !digits.empty() && digits.value <= 0x10FFFF && IsXmlChar(static_cast<char32_t>(digits.value))
+            ? digits.end
+            : -1;
     }
     for (const std::u16string_view name : {u"amp;", u"lt;", u"gt;", u"quot;", u"apos;"}) {
         if (text.substr(static_cast<size_t>(i), name.size()) == name)
