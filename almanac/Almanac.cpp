@@ -1,11 +1,12 @@
 #include "almanac/Almanac.h"
 
-#include "common/RuntimeError.h"
 #include "common/Checked16.h"
 #include "common/Text.h"
 
 #include <QStringView>
 
+#include <algorithm>
+#include <array>
 #include <optional>
 
 // The sun/moon reply is read by plain text search, never as JSON: quotation
@@ -17,27 +18,54 @@ namespace {
 
 const QString kDatePlaceholder = QStringLiteral("YYYY-MM-DD");
 
-// Calls `examine(piece, isLast)` for pieces 1 to the last of the reply, its
-// quotation marks removed, in order, until it returns false. The pieces are
-// views into one copy of the reply, so a flood of commas costs no list.
-// Pieces shorter than `shortestMarker` cannot hold any marker a scan looks
-// for and are passed over, so a flood of empty pieces costs little.
-template <typename Examine>
-void ForEachPiece(const QString &reply, qsizetype shortestMarker, Examine examine)
-{
-    QString text = reply;
-    text.remove(QLatin1Char('"'));
-    const QStringView all(text);
-    qsizetype start = all.indexOf(u',');   // piece 0 ends here; it is never examined
-    while (start >= 0) {
-        ++start;
-        const qsizetype end = all.indexOf(u',', start);
-        const bool last = end < 0;
-        const qsizetype length = (last ? all.size() : end) - start;
-        if (length >= shortestMarker && !examine(all.mid(start, length), last))
-            return;
-        start = end;
+// The reply as the scans read it: its quotation marks removed, cut at every
+// comma.
+class Pieces {
+public:
+    explicit Pieces(const QString &reply) : text_(reply) { text_.remove(QLatin1Char('"')); }
+
+    QStringView First() const
+    {
+        const QStringView all(text_);
+        const qsizetype comma = all.indexOf(u',');
+        return comma < 0 ? all : all.left(comma);
     }
+
+    // Calls `examine(piece, isLast)` for pieces 1 to the last, in order,
+    // until it returns false. The pieces are views into the one copy, so a
+    // flood of commas costs no list. Pieces shorter than `shortestMarker`
+    // cannot hold any marker a scan looks for and are passed over, so a
+    // flood of empty pieces costs little.
+    template <typename Examine>
+    void ForEach(qsizetype shortestMarker, Examine examine) const
+    {
+        const QStringView all(text_);
+        qsizetype start = all.indexOf(u',');   // piece 0 ends here
+        while (start >= 0) {
+            ++start;
+            const qsizetype end = all.indexOf(u',', start);
+            const bool last = end < 0;
+            const qsizetype length = (last ? all.size() : end) - start;
+            if (length >= shortestMarker && !examine(all.mid(start, length), last))
+                return;
+            start = end;
+        }
+    }
+
+private:
+    QString text_;
+};
+
+// What the scan of today's reply looks for. A reply that holds none of them
+// anywhere, not even in piece 0, is no sun/moon reply at all: an error page
+// or the service's error object.
+constexpr std::array<QStringView, 6> kTodayMarkers = {u"curphase", u"fracil", u"Set", u"Rise", u"time:",
+                                                       u"sundata:"};
+
+bool HoldsTodayMarker(QStringView text)
+{
+    return std::any_of(kTodayMarkers.begin(), kTodayMarkers.end(),
+                       [text](QStringView marker) { return text.contains(marker); });
 }
 
 // The value of a piece: everything after its first ":" and the one character
@@ -66,8 +94,9 @@ QString TimeTextOf(QStringView piece, bool lastPiece)
 {
     const QStringView value = PieceValue(piece);
     if (lastPiece && !value.contains(u' '))
-        throw RuntimeError(QStringLiteral("Sun/moon reply ends right after the time %1: the reply was cut short")
-                               .arg(QuotedForMessage(value.trimmed().toString())));
+        throw RuleError(QStringLiteral("cut-short"),
+                        QStringLiteral("Sun/moon reply ends right after the time %1: the reply was cut short")
+                            .arg(QuotedForMessage(value.trimmed().toString())));
     return UpToFirstSpace(value).toString();
 }
 
@@ -77,7 +106,8 @@ QString TakeTime(const QString &timeText, const QLocale &locale)
     int hour = 0;
     int minute = 0;
     if (!ParseClockTime(timeText, &hour, &minute))
-        throw RuntimeError(
+        throw RuleError(
+            QStringLiteral("time"),
             QStringLiteral("Sun/moon reply: the time %1 of a rise or set entry is not a 24-hour hh:mm time")
                 .arg(QuotedForMessage(timeText.trimmed())));
     return FormatShortTime(hour, minute, locale);
@@ -109,15 +139,21 @@ struct MarkerTime {
     }
 };
 
-AlmanacTexts ScanToday(const QString &reply, const QLocale &locale)
+// The scan of today's reply; `markerSeen` tells whether any of its markers
+// occurs in the reply.
+AlmanacTexts ScanToday(const QString &reply, const QLocale &locale, bool &markerSeen)
 {
     AlmanacTexts texts;
     bool setSeen = false;
     bool riseSeen = false;
     MarkerTime time;
 
+    const Pieces pieces(reply);
+    markerSeen = HoldsTodayMarker(pieces.First());
     // The shortest marker is "Set".
-    ForEachPiece(reply, 3, [&](QStringView piece, bool last) {
+    pieces.ForEach(3, [&](QStringView piece, bool last) {
+        if (!markerSeen)
+            markerSeen = HoldsTodayMarker(piece);
         if (piece.contains(u"curphase")) {
             QString word = UpToFirstSpace(PieceValue(piece)).toString();
             // A waxing phase then reads "WAXing", the one word the picture
@@ -174,7 +210,7 @@ QString ScanTomorrow(const QString &reply, const QLocale &locale)
     MarkerTime time;
     QString moonrise;
     // The shortest marker is "Rise".
-    ForEachPiece(reply, 4, [&](QStringView piece, bool last) {
+    Pieces(reply).ForEach(4, [&](QStringView piece, bool last) {
         if (piece.contains(u"Rise")) {
             riseSeen = true;
             time.pending = true;
@@ -226,7 +262,14 @@ AlmanacComposition ComposeAlmanac(const AlmanacTexts &texts)
 
 Result<AlmanacTexts> ScanAlmanacReply(const QString &reply, const QLocale &locale)
 {
-    return RunStage([&] { return ScanToday(reply, locale); });
+    bool markerSeen = false;
+    Result<AlmanacTexts> scan = RunStage([&] { return ScanToday(reply, locale, markerSeen); });
+    if (scan && !markerSeen) {
+        scan.outcome = Outcome::Absent;
+        scan.rule = QStringLiteral("no-markers");
+        scan.reason = QStringLiteral("the reply holds none of the sun/moon markers");
+    }
+    return scan;
 }
 
 Result<int> MoonImageNumber(const QString &illuminationText, const QString &phaseWord)

@@ -32,8 +32,10 @@ struct AlmanacTexts {
 };
 
 // The reply scan. A time text after a rise or set marker that cannot be read
-// as a 24-hour hh:mm, or a reply cut short after a time, fails the scan (the
-// caller then keeps everything it had).
+// as a 24-hour hh:mm, or a reply cut short after a time, fails the scan; a
+// reply that holds none of the markers the scan looks for (an error page, the
+// service's error object) is Absent. Either way the caller keeps everything
+// it had.
 Result<AlmanacTexts> ScanAlmanacReply(const QString &reply, const QLocale &locale = QLocale::system());
 
 struct AlmanacComposition {

@@ -390,7 +390,8 @@ void Form1::RefreshAlmanac()
     if (reply.isEmpty())
         return;
     const Result<AlmanacTexts> scan = ScanAlmanacReply(reply);
-    if (!scan)
+    // A reply without any sun/moon marker still blanks the texts, as before.
+    if (!scan && scan.outcome != Outcome::Absent)
         return;
     const AlmanacComposition composition = ComposeAlmanac(scan.value);
     state_.AlmanacText = composition.text;
@@ -420,8 +421,8 @@ void Form1::RefreshForecast()
     const QString reply =
         platform_.DownloadUrl(ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude), 0);
     const net::DownloadReport report = platform_.LastDownloadReport();
-    const ExtractionResult read = ExtractForecastReply(reply);
-    if (read.outcome == ForecastOutcome::NoForecast) {
+    const Result<ForecastExtraction> read = ExtractForecastReply(reply);
+    if (read.outcome == Outcome::Absent) {
         busy.release();
         platform_.ShowMessage(this, NoForecastText(report), QString());
         return;
@@ -435,17 +436,17 @@ void Form1::RefreshForecast()
         inputs.lastAlmanacTime = state_.LastAlmanacTime;
         inputs.lastForecastTime = state_.LastForecastTime;
         inputs.timerEnabled = Timer1->isActive();
-        const ForecastView view = ComposeForecastView(read.extraction, inputs);
-        temperatureText = view.temperatureText;
-        SetTemperature(view.labelText);
-        SetText1(view.text1);
+        const Result<ForecastView> view = ComposeForecastView(read.value, inputs);
+        temperatureText = view.value.temperatureText;
+        SetTemperature(view.value.labelText);
+        SetText1(view.value.text1);
         if (view) {
             lvwEmployees->clear();
-            for (const ListRow &row : view.rows)
+            for (const ListRow &row : view.value.rows)
                 AddRow(row);
             FetchTomorrowMoonrise();
             AddRow(MoonriseRow(state_.MoonriseTomorrowText));
-            for (const ListRow &row : view.timeRows)
+            for (const ListRow &row : view.value.timeRows)
                 AddRow(row);
         }
     }

@@ -43,18 +43,18 @@ const QLocale &Locale()
 // the reply went, for the label.
 const char *ForecastOnce(const QString &reply, const DisplayInputs &inputs)
 {
-    const ExtractionResult stages = ExtractForecastReply(reply);
-    if (stages.outcome == ForecastOutcome::NoForecast)
+    const Result<ForecastExtraction> stages = ExtractForecastReply(reply);
+    if (stages.outcome == Outcome::Absent)
         return "no forecast";
-    if (stages.outcome == ForecastOutcome::NotLoaded)
+    if (stages.outcome == Outcome::NotLoaded)
         return "not loaded";
     // The window would keep what it showed; the work up to here counts.
-    if (stages.outcome == ForecastOutcome::Failed)
+    if (stages.outcome == Outcome::Failed)
         return "scan stopped";
-    const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
-    benchmark::DoNotOptimize(view.rows.data());
-    benchmark::DoNotOptimize(view.text1.constData());
-    const QString title = ForecastTitle(view.temperatureText, inputs.almanacTitle);
+    const Result<ForecastView> view = ComposeForecastView(stages.value, inputs, Locale());
+    benchmark::DoNotOptimize(view.value.rows.data());
+    benchmark::DoNotOptimize(view.value.text1.constData());
+    const QString title = ForecastTitle(view.value.temperatureText, inputs.almanacTitle);
     benchmark::DoNotOptimize(title.constData());
     return !view ? "display stopped" : "displayed";
 }

@@ -33,42 +33,42 @@ volatile qsizetype sink = 0;
 
 QString ForecastStage(const QString &reply)
 {
-    const ExtractionResult stages = ExtractForecastReply(reply);
-    if (stages.outcome == ForecastOutcome::NoForecast)
+    const Result<ForecastExtraction> stages = ExtractForecastReply(reply);
+    if (stages.outcome == Outcome::Absent)
         return QStringLiteral("no forecast");
-    if (stages.outcome == ForecastOutcome::NotLoaded)
+    if (stages.outcome == Outcome::NotLoaded)
         return QStringLiteral("not loaded");
     if (!stages)
-        return Stopped(stages.failure);
+        return Stopped(stages.reason);
     DisplayInputs inputs;
     inputs.almanacText = QStringLiteral("Sunrise:  6:12 AM\r\nSunset:  4:31 PM\r\n");
     inputs.almanacTitle = QStringLiteral(" Moon WAXing 23%");
     inputs.nextFullMoon = MakeDate(2026, 12, 23, 17, 28);
     inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
     inputs.lastForecastTime = inputs.lastAlmanacTime;
-    const ForecastView view = ComposeForecastView(stages.extraction, inputs, Locale());
-    const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
-    sink = view.text1.size() + view.rows.size() + moonrise.text.size()
-        + ForecastTitle(view.temperatureText, inputs.almanacTitle).size();
-    return !view ? QStringLiteral("display stopped: ") + view.failure.left(50) : QStringLiteral("shown");
+    const Result<ForecastView> view = ComposeForecastView(stages.value, inputs, Locale());
+    const ListRow moonrise = MoonriseRow(stages.value.stationText);
+    sink = view.value.text1.size() + view.value.rows.size() + moonrise.text.size()
+        + ForecastTitle(view.value.temperatureText, inputs.almanacTitle).size();
+    return !view ? QStringLiteral("display stopped: ") + view.reason.left(50) : QStringLiteral("shown");
 }
 
 QString SunMoonStage(const QString &reply)
 {
     const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, Locale());
     if (!scan)
-        return Stopped(scan.failure);
+        return Stopped(scan.reason);
     const AlmanacComposition composition = ComposeAlmanac(scan.value);
     const Result<int> image = MoonImageNumber(scan.value.illuminationText, scan.value.phaseWord);
     sink = composition.text.size() + composition.title.size() + image.value;
-    return image ? QStringLiteral("shown") : Stopped(image.failure);
+    return image ? QStringLiteral("shown") : Stopped(image.reason);
 }
 
 QString TomorrowStage(const QString &reply)
 {
     const Result<QString> moonrise = ScanTomorrowMoonrise(reply, Locale());
     if (!moonrise)
-        return Stopped(moonrise.failure);
+        return Stopped(moonrise.reason);
     sink = moonrise.value.size();
     return moonrise.value.isEmpty() ? QStringLiteral("no moonrise") : QStringLiteral("shown");
 }

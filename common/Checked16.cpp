@@ -1,6 +1,6 @@
 #include "Checked16.h"
 
-#include "RuntimeError.h"
+#include "Result.h"
 
 #include <cmath>
 
@@ -14,14 +14,14 @@ int16_t InStr16(const QString &haystack, const QString &needle)
 
 void ThrowOverflow(const QString &what)
 {
-    throw RuntimeError(what.isEmpty() ? QStringLiteral("Overflow")
-                                      : QStringLiteral("Overflow: %1").arg(what));
+    throw RuleError(QStringLiteral("overflow"),
+                    what.isEmpty() ? QStringLiteral("Overflow") : QStringLiteral("Overflow: %1").arg(what));
 }
 
 void ThrowOutOfRange(const QString &what)
 {
-    throw RuntimeError(what.isEmpty() ? QStringLiteral("Subscript out of range")
-                                      : QStringLiteral("Subscript out of range: %1").arg(what));
+    throw RuleError(QStringLiteral("subscript"), what.isEmpty() ? QStringLiteral("Subscript out of range")
+                                                                : QStringLiteral("Subscript out of range: %1").arg(what));
 }
 
 int16_t CheckedInt16(long long value, const char *what)

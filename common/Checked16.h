@@ -21,10 +21,10 @@ int16_t CheckedInt16(long long value, const char *what = nullptr);
 // 16-bit signed number; NaN or a value outside the range is the overflow error.
 int16_t RoundHalfEven16(double value);
 
-// Raises the "Overflow" run-time error.
+// Raises the "Overflow" run-time error (rule "overflow").
 [[noreturn]] void ThrowOverflow(const QString &what = QString());
 
-// Raises the "Subscript out of range" run-time error.
+// Raises the "Subscript out of range" run-time error (rule "subscript").
 [[noreturn]] void ThrowOutOfRange(const QString &what = QString());
 
 // Field `index` (0-based) of a split list; an index outside the list is the

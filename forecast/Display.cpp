@@ -57,10 +57,11 @@ ListRow InformationRow(const QString &text)
 
 } // namespace
 
-ForecastView ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
-                                 const QLocale &locale)
+Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
+                                         const QLocale &locale)
 {
-    ForecastView view;
+    Result<ForecastView> result;
+    ForecastView &view = result.value;
     view.temperatureText = extraction.apparentTemp + QChar(kDegreeSign) + u'F';
     view.labelText = QStringLiteral("   ") + view.temperatureText;
 
@@ -72,8 +73,8 @@ ForecastView ComposeForecastView(const ForecastExtraction &extraction, const Dis
     try {
         pressure = PressureInHectopascals(extraction.pressureText);
     } catch (const RuntimeError &error) {
-        view.failure = error.description();
-        return view;
+        FailWith(result, error);
+        return result;
     }
     view.text1 += QStringLiteral("Pressure: ") + pressure + kLineEnd;
     view.text1 += extraction.stationText;
@@ -89,7 +90,7 @@ ForecastView ComposeForecastView(const ForecastExtraction &extraction, const Dis
     } else {
         view.timeRows.push_back(ListRow{QStringLiteral("(auto off)"), {}});
     }
-    return view;
+    return result;
 }
 
 ListRow MoonriseRow(const QString &moonriseTomorrowText)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/DateValue.h"
+#include "common/Result.h"
 #include "forecast/Extraction.h"
 
 #include <QLocale>
@@ -36,14 +37,12 @@ struct ForecastView {
     // fetched after these are shown, so its row comes from MoonriseRow().
     std::vector<ListRow> rows;
     std::vector<ListRow> timeRows; // two refresh times, or "(auto off)"
-    // Set when the composition stopped on a run-time error (the pressure
-    // conversion): label and text box hold what was composed before it, the
-    // list is not touched, and only the closing step follows.
-    QString failure;
-    explicit operator bool() const { return failure.isEmpty(); }
 };
 
-ForecastView ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
+// Failed when the composition stopped on a run-time error (the pressure
+// conversion): the view's label and text box then hold what was composed
+// before it, the list is not touched, and only the closing step follows.
+Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
                                  const QLocale &locale = QLocale::system());
 
 // " ", " ", " ", " ", "Moonrise tomorrow " + text.

@@ -266,21 +266,39 @@ void ScanObservations(const pugi::xml_node &element, ForecastExtraction &out)
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
 
+// A refusal that keeps the reply from being read.
+void Refuse(Result<ForecastExtraction> &result, QString rule, QString reason)
+{
+    result.outcome = Outcome::NotLoaded;
+    result.rule = std::move(rule);
+    result.reason = std::move(reason);
+}
+
+// The parser's refusal, at the place it names.
+QString ParseReason(const QString &reply, const pugi::xml_parse_result &parsed)
+{
+    if (parsed.status == pugi::status_out_of_memory)
+        return QStringLiteral("the reply is too large to be read: out of memory");
+    return NotWellFormedReason(reply, IndexOfUtf8Offset(reply, parsed.offset));
+}
+
 // The extraction itself; a scan that meets a value out of its bounds stops
 // it with the run-time error.
-void Extract(const QString &reply, ExtractionResult &result)
+void Extract(const QString &reply, Result<ForecastExtraction> &result)
 {
     const int16_t minimumAt = InStr16(reply, QStringLiteral("Daily Minimum"));
     const int16_t maximumAt = InStr16(reply, QStringLiteral("Daily Maximum"));
     if (minimumAt == 0) {
-        result.outcome = ForecastOutcome::NoForecast;
+        result.outcome = Outcome::Absent;
+        result.rule = QStringLiteral("no-forecast");
+        result.reason = QStringLiteral("the reply holds no forecast");
         return;
     }
     const ReplyShape shape = ShapeOf(reply, minimumAt, maximumAt);
-    result.extraction.nightFirst = shape.nightFirst;
+    result.value.nightFirst = shape.nightFirst;
 
-    if (!WellFormedText(reply)) {
-        result.outcome = ForecastOutcome::NotLoaded;
+    if (WellFormedness text = WellFormedText(reply); !text) {
+        Refuse(result, std::move(text.rule), std::move(text.reason));
         return;
     }
     // The reply is already text; its own encoding declaration no longer
@@ -290,8 +308,12 @@ void Extract(const QString &reply, ExtractionResult &result)
     pugi::xml_document document;
     const pugi::xml_parse_result parsed =
         document.load_buffer_inplace(utf8.data(), static_cast<size_t>(utf8.size()), kParseOptions, pugi::encoding_utf8);
-    if (!parsed || !WellFormedTree(document)) {
-        result.outcome = ForecastOutcome::NotLoaded;
+    if (!parsed) {
+        Refuse(result, QStringLiteral("parse"), ParseReason(reply, parsed));
+        return;
+    }
+    if (WellFormedness tree = WellFormedTree(document, reply); !tree) {
+        Refuse(result, std::move(tree.rule), std::move(tree.reason));
         return;
     }
 
@@ -299,26 +321,26 @@ void Extract(const QString &reply, ExtractionResult &result)
     for (const pugi::xml_node &child : document.document_element().children()) {
         childNumber = Add16(childNumber, 1, "root child number");
         if (child.type() != pugi::node_element)
-            throw RuntimeError(QStringLiteral("Type mismatch: child %1 of the forecast document's root is not an element")
-                                   .arg(childNumber));
+            throw RuleError(QStringLiteral("type-mismatch"),
+                            QStringLiteral("Type mismatch: child %1 of the forecast document's root is not an element")
+                                .arg(childNumber));
         if (childNumber == 2)
-            ScanForecastData(child, shape, result.extraction);
+            ScanForecastData(child, shape, result.value);
         else if (childNumber == 3)
-            ScanObservations(child, result.extraction);
+            ScanObservations(child, result.value);
     }
-    result.outcome = ForecastOutcome::Extracted;
+    result.outcome = Outcome::Done;
 }
 
 } // namespace
 
-ExtractionResult ExtractForecastReply(const QString &reply)
+Result<ForecastExtraction> ExtractForecastReply(const QString &reply)
 {
-    ExtractionResult result;
+    Result<ForecastExtraction> result;
     try {
         Extract(reply, result);
     } catch (const RuntimeError &error) {
-        result.outcome = ForecastOutcome::Failed;
-        result.failure = error.description();
+        FailWith(result, error);
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <QString>
 
 #include <array>
@@ -21,25 +23,12 @@ struct ForecastExtraction {
     QString pressureText;
 };
 
-enum class ForecastOutcome {
-    NoForecast, // the reply lacks "Daily Minimum": show the message, change nothing
-    NotLoaded,  // the reply is not a document the scans may read: only the closing step runs
-    Failed,     // a scan stopped on a run-time error: only the closing step runs
-    Extracted,  // scans done: display the extraction
-};
-
-// What the extraction made of a reply; true when it was extracted. For a
-// failed one, `failure` says what stopped the scan.
-struct ExtractionResult {
-    ForecastOutcome outcome = ForecastOutcome::NoForecast;
-    ForecastExtraction extraction;
-    QString failure;
-    explicit operator bool() const { return outcome == ForecastOutcome::Extracted; }
-};
-
 inline const QString kNoForecastMessage = QStringLiteral("No forecast for this location available.");
 
-// Classifies the reply, loads it and runs both scans. A 16-bit overflow, an
-// eleventh row, a look-ahead or observation offset past the last field, or a
-// root child that is not an element fails the extraction.
-ExtractionResult ExtractForecastReply(const QString &reply);
+// Classifies the reply, loads it and runs both scans. A reply without
+// "Daily Minimum" is Absent (show the message, change nothing); one that a
+// rule of well-formedness, a bound or the parser refuses is NotLoaded; a
+// 16-bit overflow, an eleventh row, a look-ahead or observation offset past
+// the last field, or a root child that is not an element fails the
+// extraction. For both only the closing step runs.
+Result<ForecastExtraction> ExtractForecastReply(const QString &reply);

@@ -33,9 +33,30 @@ bool LegalCharacter(char16_t c)
     return c >= 0x20 ? c < 0xFFFE : (c == 0x9 || c == 0xA || c == 0xD);
 }
 
-bool CharactersLegal(std::u16string_view text)
+// Where and why the text check stopped. The first refusal noted is the one
+// reported: a helper that fails inside another notes the closer cause.
+struct Stop {
+    const char *rule = nullptr;
+    qsizetype at = -1;
+
+    // Notes a refusal at `where`; gives -1, the helpers' "no end found".
+    qsizetype Refuse(const char *refusedBy, qsizetype where)
+    {
+        if (rule == nullptr) {
+            rule = refusedBy;
+            at = where;
+        }
+        return -1;
+    }
+};
+
+// The first character in [from, to) that XML does not allow, or -1.
+qsizetype FirstIllegal(std::u16string_view text, qsizetype from, qsizetype to)
 {
-    return std::all_of(text.begin(), text.end(), LegalCharacter);
+    for (qsizetype i = from; i < to; ++i)
+        if (!LegalCharacter(text[i]))
+            return i;
+    return -1;
 }
 
 // A reference that starts at text[at] ("&"): one of the five predefined
@@ -76,88 +97,112 @@ bool StartsAt(std::u16string_view text, qsizetype at, std::u16string_view what)
 }
 
 // The end of a section closed by `closer` that starts with `opener` at `at`,
-// its characters checked on the way; -1 when it is not closed.
+// its characters checked on the way; -1 when it is not closed (refused by
+// `rule`) or holds an illegal character.
 qsizetype SectionEnd(std::u16string_view text, qsizetype at, std::u16string_view opener,
-                     std::u16string_view closer)
+                     std::u16string_view closer, const char *rule, Stop &stop)
 {
     const qsizetype from = at + static_cast<qsizetype>(opener.size());
     const qsizetype end = Find(text, closer, from);
-    if (end < 0 || !CharactersLegal(text.substr(static_cast<size_t>(from), static_cast<size_t>(end - from))))
-        return -1;
+    if (end < 0)
+        return stop.Refuse(rule, at);
+    if (const qsizetype illegal = FirstIllegal(text, from, end); illegal >= 0)
+        return stop.Refuse("character", illegal);
     return end + static_cast<qsizetype>(closer.size()) - 1;
+}
+
+bool IsBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// The first character in [from, to) that is not white space, or `to`.
+qsizetype FirstNonBlank(std::u16string_view text, qsizetype from, qsizetype to)
+{
+    while (from < to && IsBlank(text[from]))
+        ++from;
+    return from;
 }
 
 bool Blank(std::u16string_view text, qsizetype from, qsizetype to)
 {
-    for (qsizetype i = from; i < to; ++i)
-        if (text[i] != u' ' && text[i] != u'\t' && text[i] != u'\r' && text[i] != u'\n')
-            return false;
-    return true;
+    return FirstNonBlank(text, from, to) == to;
 }
 
 // The end of a comment starting at `at`: a comment holds no "--" but its end.
-qsizetype CommentEnd(std::u16string_view text, qsizetype at)
+qsizetype CommentEnd(std::u16string_view text, qsizetype at, Stop &stop)
 {
     const qsizetype dashes = Find(text, u"--", at + 4);
-    return dashes >= 0 && StartsAt(text, dashes, u"-->") ? SectionEnd(text, at, u"<!--", u"-->") : -1;
+    if (dashes < 0)
+        return stop.Refuse("comment", at);
+    if (!StartsAt(text, dashes, u"-->"))
+        return stop.Refuse("comment", dashes);
+    return SectionEnd(text, at, u"<!--", u"-->", "comment", stop);
 }
 
 // The end (">") of a document type declaration starting at `at`, stepping
 // over its internal subset, quoted literals, and the comments and processing
 // instructions the subset may hold (an apostrophe in a comment is no quote).
-qsizetype DoctypeEnd(std::u16string_view text, qsizetype at)
+qsizetype DoctypeEnd(std::u16string_view text, qsizetype at, Stop &stop)
 {
     const qsizetype n = static_cast<qsizetype>(text.size());
     int brackets = 0;
     for (qsizetype i = at + 2; i < n; ++i) {
         const char16_t c = text[i];
         if (brackets > 0 && StartsAt(text, i, u"<!--")) {
-            i = CommentEnd(text, i);
+            i = CommentEnd(text, i, stop);
         } else if (brackets > 0 && StartsAt(text, i, u"<?")) {
-            i = SectionEnd(text, i, u"<?", u"?>");
+            i = SectionEnd(text, i, u"<?", u"?>", "instruction", stop);
         } else if (c == u'"' || c == u'\'') {
-            i = Find(text, std::u16string_view(&text[i], 1), i + 1);
+            const qsizetype quote = i;
+            if ((i = Find(text, std::u16string_view(&text[i], 1), i + 1)) < 0)
+                return stop.Refuse("doctype", quote);
         } else if (c == u'[') {
             ++brackets;
         } else if (c == u']') {
             --brackets;
         } else if (c == u'>' && brackets <= 0) {
-            return CharactersLegal(text.substr(static_cast<size_t>(at), static_cast<size_t>(i - at))) ? i : -1;
+            if (const qsizetype illegal = FirstIllegal(text, at, i); illegal >= 0)
+                return stop.Refuse("character", illegal);
+            return i;
         }
         if (i < 0)
             return -1;
     }
-    return -1;
+    return stop.Refuse("doctype", at);
 }
 
 // The end (">") of a start or end tag starting at `at`. Attribute values may
 // hold ">" but not "<", and their "&" must start a reference. Each attribute
 // value counts one to `items`.
-qsizetype TagEnd(std::u16string_view text, qsizetype at, qsizetype &items)
+qsizetype TagEnd(std::u16string_view text, qsizetype at, qsizetype &items, Stop &stop)
 {
     const qsizetype n = static_cast<qsizetype>(text.size());
     char16_t quote = 0;
     for (qsizetype i = at + 1; i < n; ++i) {
         const char16_t c = text[i];
         if (!LegalCharacter(c))
-            return -1;
+            return stop.Refuse("character", i);
         if (quote != 0) {
-            if (c == quote)
+            if (c == quote) {
                 quote = 0;
-            else if (c == u'<')
-                return -1;
-            else if (c == u'&' && (i = ReferenceEnd(text, i)) < 0)
-                return -1;
+            } else if (c == u'<') {
+                return stop.Refuse("attribute-value", i);
+            } else if (c == u'&') {
+                const qsizetype ampersand = i;
+                if ((i = ReferenceEnd(text, i)) < 0)
+                    return stop.Refuse("reference", ampersand);
+            }
         } else if (c == u'"' || c == u'\'') {
             quote = c;
             ++items;
         } else if (c == u'>') {
             return i;
         } else if (c == u'<' || c == u'&') {
-            return -1;
+            return stop.Refuse("tag", i);
         }
     }
-    return -1;
+    return stop.Refuse("tag", at);
 }
 
 // Where the text scan has to look closer: markup, references and every
@@ -180,36 +225,110 @@ qsizetype NextStop(std::u16string_view text, qsizetype from)
     return from;
 }
 
+// The words for a refusal of the text check.
+QString TextReason(const char *rule, const QString &reply, qsizetype at)
+{
+    const QString place = PlaceInReply(reply, at);
+    if (std::strcmp(rule, "nesting") == 0)
+        return QStringLiteral("the reply nests deeper than %1 levels (%2)").arg(kMaxReplyNesting).arg(place);
+    if (std::strcmp(rule, "node-count") == 0)
+        return QStringLiteral("the reply holds more than %1 elements, attributes, comments and sections (%2)")
+            .arg(kMaxReplyNodes)
+            .arg(place);
+    return NotWellFormedReason(reply, at);
+}
+
 } // namespace
 
-bool WellFormedText(const QString &reply)
+QString PlaceInReply(const QString &reply, qsizetype index)
+{
+    const qsizetype n = reply.size();
+    index = std::clamp(index, qsizetype(0), n);
+    qsizetype line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < index; ++i) {
+        const QChar c = reply.at(i);
+        // A CR LF pair ends one line, at its LF.
+        if (c == u'\n' || (c == u'\r' && (i + 1 >= n || reply.at(i + 1) != u'\n'))) {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    // A character outside the 16-bit range is one column, not two.
+    qsizetype column = 1;
+    for (qsizetype i = lineStart; i < index; ++i)
+        if (!(reply.at(i).isLowSurrogate() && i > lineStart && reply.at(i - 1).isHighSurrogate()))
+            ++column;
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+qsizetype IndexOfUtf8Offset(const QString &reply, std::ptrdiff_t byteOffset)
+{
+    // What the conversion to UTF-8 writes for half a surrogate pair.
+    static const qsizetype loneSurrogateBytes = QString(QChar(0xD800)).toUtf8().size();
+    const qsizetype n = reply.size();
+    std::ptrdiff_t bytes = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        const char16_t c = reply.at(i).unicode();
+        qsizetype units = 1;
+        std::ptrdiff_t size = 3;
+        if (c < 0x80) {
+            size = 1;
+        } else if (c < 0x800) {
+            size = 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && reply.at(i + 1).isLowSurrogate()) {
+            size = 4;
+            units = 2;
+        } else if (QChar::isSurrogate(c)) {
+            size = loneSurrogateBytes;
+        }
+        if (bytes + size > byteOffset)
+            break;
+        bytes += size;
+        i += units;
+    }
+    return i;
+}
+
+QString NotWellFormedReason(const QString &reply, qsizetype index)
+{
+    return QStringLiteral("the reply is not well-formed XML (%1)").arg(PlaceInReply(reply, index));
+}
+
+WellFormedness WellFormedText(const QString &reply)
 {
     const std::u16string_view text(reinterpret_cast<const char16_t *>(reply.constData()),
                                    static_cast<size_t>(reply.size()));
     const qsizetype n = static_cast<qsizetype>(text.size());
+    Stop stop;
     int depth = 0;
     qsizetype nodes = 0;
     qsizetype outside = 0;   // where the text outside every element began
     for (qsizetype i = NextStop(text, 0); i < n; i = NextStop(text, i + 1)) {
+        const qsizetype at = i;
         const char16_t c = text[i];
         // Outside the root only white space may stand between markup (the
         // parser drops text at the very end of the reply unseen).
-        if (c == u'<' && depth == 0 && !Blank(text, outside, i))
-            return false;
+        if (c == u'<' && depth == 0 && !Blank(text, outside, i)) {
+            stop.Refuse("text-outside-root", FirstNonBlank(text, outside, i));
+            break;
+        }
         if (c == u'&') {
-            i = ReferenceEnd(text, i);
+            if ((i = ReferenceEnd(text, i)) < 0)
+                stop.Refuse("reference", at);
         } else if (c == u']') {
             if (StartsAt(text, i, u"]]>"))
-                return false;
+                i = stop.Refuse("cdata-end", at);
         } else if (c != u'<') {
             if (!LegalCharacter(c))
-                return false;
+                i = stop.Refuse("character", at);
         } else if (!StartsAt(text, i, u"</") && ++nodes > kMaxReplyNodes) {
-            return false;
+            i = stop.Refuse("node-count", at);
         } else if (StartsAt(text, i, u"<!--")) {
-            i = CommentEnd(text, i);
+            i = CommentEnd(text, i, stop);
         } else if (StartsAt(text, i, u"<![CDATA[")) {
-            i = SectionEnd(text, i, u"<![CDATA[", u"]]>");
+            i = SectionEnd(text, i, u"<![CDATA[", u"]]>", "cdata", stop);
         } else if (StartsAt(text, i, u"<?")) {
             // The declaration (target "xml" in any case) may stand only at
             // the very start.
@@ -218,27 +337,30 @@ bool WellFormedText(const QString &reply)
                 && (target[1] | 0x20) == u'm' && (target[2] | 0x20) == u'l'
                 && (target[3] == u'?' || target[3] == u' ' || target[3] == u'\t' || target[3] == u'\r'
                     || target[3] == u'\n');
-            if (declaration && i != 0)
-                return false;
-            i = SectionEnd(text, i, u"<?", u"?>");
+            i = declaration && i != 0 ? stop.Refuse("declaration-place", at)
+                                      : SectionEnd(text, i, u"<?", u"?>", "instruction", stop);
         } else if (StartsAt(text, i, u"<!")) {
-            i = DoctypeEnd(text, i);
+            i = DoctypeEnd(text, i, stop);
         } else {
             const bool endTag = StartsAt(text, i, u"</");
-            i = TagEnd(text, i, nodes);
-            if (i < 0 || nodes > kMaxReplyNodes)
-                return false;
-            if (endTag)
+            i = TagEnd(text, i, nodes, stop);
+            if (i >= 0 && nodes > kMaxReplyNodes)
+                i = stop.Refuse("node-count", at);
+            else if (i >= 0 && endTag)
                 --depth;
-            else if (text[i - 1] != u'/' && ++depth > kMaxReplyNesting)
-                return false;
+            else if (i >= 0 && text[i - 1] != u'/' && ++depth > kMaxReplyNesting)
+                i = stop.Refuse("nesting", at);
         }
         if (i < 0)
-            return false;
+            break;
         if (c == u'<' && depth == 0)
             outside = i + 1;
     }
-    return depth > 0 || Blank(text, outside, n);
+    if (stop.rule == nullptr && depth <= 0 && !Blank(text, outside, n))
+        stop.Refuse("text-outside-root", FirstNonBlank(text, outside, n));
+    if (stop.rule == nullptr)
+        return {};
+    return {QString::fromLatin1(stop.rule), TextReason(stop.rule, reply, stop.at)};
 }
 
 namespace {
@@ -259,11 +381,18 @@ size_t NameHash(const char *name)
     return hash;
 }
 
+// What the element check refused: the rule and the name (a prefix or an
+// attribute's name) it refused.
+struct ElementRefusal {
+    const char *rule = nullptr;
+    std::string_view name;
+};
+
 // The elements' checks, given in document order with their nesting level; it
 // keeps the namespace prefixes that are in scope.
 class ElementCheck {
 public:
-    bool Passes(const pugi::xml_node &element, int level)
+    ElementRefusal Check(const pugi::xml_node &element, int level)
     {
         while (!declared_.empty() && declared_.back().first >= level) {
             --inScope_[declared_.back().second];
@@ -278,28 +407,31 @@ public:
                 ++inScope_[declared_.back().second];
             }
         }
-        if (!Declared(PrefixOf(element.name())))
-            return false;
+        if (const std::string_view prefix = PrefixOf(element.name()); !Declared(prefix))
+            return {"namespace-prefix", prefix};
         for (const pugi::xml_attribute &attribute : element.attributes()) {
             const std::string_view prefix = PrefixOf(attribute.name());
             if (prefix != "xmlns" && !Declared(prefix))
-                return false;
+                return {"namespace-prefix", prefix};
         }
-        return !Repeats(element, count);
+        if (const char *repeated = Repeated(element, count))
+            return {"repeated-attribute", repeated};
+        return {};
     }
 
 private:
+    // The name of an attribute that the element repeats, or null.
     // Elements have a handful of attributes, compared pairwise; many are
     // looked up in a table of their names, so a million of them cost a
     // million steps.
-    bool Repeats(const pugi::xml_node &element, size_t count)
+    const char *Repeated(const pugi::xml_node &element, size_t count)
     {
         if (count <= 8) {
             for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
                 for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
                     if (Same(a.name(), b.name()))
-                        return true;
-            return false;
+                        return b.name();
+            return nullptr;
         }
         size_t size = 16;
         while (size < count + count / 3)
@@ -309,10 +441,10 @@ private:
             size_t at = NameHash(attribute.name()) & (size - 1);
             for (; names_[at] != nullptr; at = (at + 1) & (size - 1))
                 if (Same(names_[at], attribute.name()))
-                    return true;
+                    return attribute.name();
             names_[at] = attribute.name();
         }
-        return false;
+        return nullptr;
     }
 
     bool Declared(std::string_view prefix) const
@@ -325,12 +457,30 @@ private:
 
     std::vector<std::pair<int, std::string_view>> declared_;
     std::unordered_map<std::string_view, int> inScope_;
-    std::vector<const char *> names_;   // the table of Repeats(); null is free
+    std::vector<const char *> names_;   // the table of Repeated(); null is free
 };
+
+// A name from the document for a message.
+QString Quoted(std::string_view name)
+{
+    return QuotedForMessage(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+// A tree check's refusal of `node`, with the node's place when the parser
+// can tell it.
+WellFormedness TreeRefusal(const QString &reply, const pugi::xml_node &node, const char *rule, const QString &what)
+{
+    std::ptrdiff_t offset = node.offset_debug();
+    // An element's offset is that of its name, just after its "<".
+    if (offset > 0 && node.type() == pugi::node_element)
+        --offset;
+    const QString place = offset < 0 ? QString() : QStringLiteral(" (%1)").arg(PlaceInReply(reply, IndexOfUtf8Offset(reply, offset)));
+    return {QString::fromLatin1(rule), what + place};
+}
 
 } // namespace
 
-bool WellFormedTree(const pugi::xml_document &document)
+WellFormedness WellFormedTree(const pugi::xml_document &document, const QString &reply)
 {
     // Iterative, so that deep nesting cannot exhaust the stack.
     ElementCheck check;
@@ -338,13 +488,18 @@ bool WellFormedTree(const pugi::xml_document &document)
     int roots = 0;
     for (pugi::xml_node node = document.first_child(); node;) {
         // Exactly one element at the top, and no text beside it.
-        if (level == 0 && node.type() == pugi::node_element)
-            ++roots;
-        else if (level == 0 && (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata))
-            return false;
+        if (level == 0 && node.type() == pugi::node_element && ++roots > 1)
+            return TreeRefusal(reply, node, "root-element", QStringLiteral("the reply holds more than one root element"));
+        if (level == 0 && (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata))
+            return TreeRefusal(reply, node, "text-outside-root",
+                               QStringLiteral("the reply holds text outside its root element"));
         if (node.type() == pugi::node_element) {
-            if (!check.Passes(node, level))
-                return false;
+            if (const ElementRefusal refused = check.Check(node, level); refused.rule != nullptr) {
+                const QString what = std::strcmp(refused.rule, "repeated-attribute") == 0
+                    ? QStringLiteral("the reply repeats the attribute %1 in one element").arg(Quoted(refused.name))
+                    : QStringLiteral("the reply uses the undeclared namespace prefix %1").arg(Quoted(refused.name));
+                return TreeRefusal(reply, node, refused.rule, what);
+            }
             if (const pugi::xml_node child = node.first_child()) {
                 node = child;
                 ++level;
@@ -358,5 +513,7 @@ bool WellFormedTree(const pugi::xml_document &document)
         if (node)
             node = node.next_sibling();
     }
-    return roots == 1;
+    if (roots == 0)
+        return {QStringLiteral("root-element"), QStringLiteral("the reply holds no root element")};
+    return {};
 }

@@ -9,9 +9,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString reply = fuzzinput::Text(data, size);
     const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, fuzzinput::Locale(static_cast<int>(size)));
     if (!scan) {
-        if (scan.failure.isEmpty())
-            fuzzinput::Fail("a failed scan without a description");
-        return 0; // an unreadable time: the window keeps what it had
+        if (scan.rule.isEmpty() || scan.reason.isEmpty())
+            fuzzinput::Fail("a failed scan without its rule and reason");
+        return 0; // an unreadable time or no markers: the window keeps what it had
     }
     const AlmanacTexts &texts = scan.value;
     const AlmanacComposition composition = ComposeAlmanac(texts);

@@ -193,9 +193,9 @@ QString StreamReaderError(const QString &reply)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString reply = fuzzinput::Text(data, size);
-    const ExtractionResult stages = ExtractForecastReply(reply);
-    if (stages.outcome == ForecastOutcome::Failed && stages.failure.isEmpty())
-        fuzzinput::Fail("a failed extraction without a description");
+    const Result<ForecastExtraction> stages = ExtractForecastReply(reply);
+    if (!stages && (stages.rule.isEmpty() || stages.reason.isEmpty()))
+        fuzzinput::Fail("a refused or failed extraction without its rule and reason");
     if (!stages)
         return 0; // the window keeps what it had
     if (const QString error = StreamReaderError(reply); !error.isEmpty())
@@ -208,9 +208,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     inputs.lastAlmanacTime = MakeDate(2026, 12, 6, 10, 0);
     inputs.lastForecastTime = inputs.lastAlmanacTime;
     inputs.timerEnabled = size % 2 == 0;
-    const ForecastView view =
-        ComposeForecastView(stages.extraction, inputs, fuzzinput::Locale(static_cast<int>(size)));
-    if (view) {
+    const Result<ForecastView> composed =
+        ComposeForecastView(stages.value, inputs, fuzzinput::Locale(static_cast<int>(size)));
+    const ForecastView &view = composed.value;
+    if (composed) {
         if (view.rows.size() != 8)
             fuzzinput::Fail("forecast rows", QString::number(view.rows.size()));
         if (view.timeRows.size() != (inputs.timerEnabled ? 2u : 1u))
@@ -221,7 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (view.temperatureText.isEmpty()) {
         fuzzinput::Fail("a failed composition without its temperature");
     }
-    const ListRow moonrise = MoonriseRow(stages.extraction.stationText);
+    const ListRow moonrise = MoonriseRow(stages.value.stationText);
     (void)moonrise;
     (void)ForecastTitle(view.temperatureText, inputs.almanacTitle);
     return 0;

@@ -323,7 +323,9 @@ void TestAlmanac::markers()
              QStringLiteral(" 9:37 PM"));
     // A reply that ends right after a time value was cut short: both scans
     // fail, so the window keeps what it had.
-    QVERIFY(ScanFails(R"({"a": 1, "phen": "Rise", "time": 09:12)"));
+    const Result<AlmanacTexts> cut = ScanAlmanacReply(R"({"a": 1, "phen": "Rise", "time": 09:12)", kEnglish);
+    QCOMPARE(cut.outcome, Outcome::Failed);
+    QCOMPARE(cut.rule, QStringLiteral("cut-short"));
     QCOMPARE(Tomorrow(R"({"a": 1, "phen": "Rise", "time": "09:12")"), QStringLiteral("(failed)"));
 }
 
@@ -353,8 +355,9 @@ void TestAlmanac::unreadableTimes()
     // A time value starting with a space is cut to nothing.
     QVERIFY(ScanFails(R"({"a": 1, "phen": "Set", "time":  "09:12" })"));
     // The description names what failed.
-    const QString failure = ScanAlmanacReply(MoonReply({{"Set", "24:00"}}), kEnglish).failure;
-    QVERIFY2(failure.contains(QStringLiteral("\"24:00\"")), qPrintable(failure));
+    const Result<AlmanacTexts> failed = ScanAlmanacReply(MoonReply({{"Set", "24:00"}}), kEnglish);
+    QCOMPARE(failed.rule, QStringLiteral("time"));
+    QVERIFY2(failed.reason.contains(QStringLiteral("\"24:00\"")), qPrintable(failed.reason));
 }
 
 void TestAlmanac::failedDownload()
@@ -368,6 +371,23 @@ void TestAlmanac::failedDownload()
     QCOMPARE(Tomorrow(QString()), QStringLiteral("(none)"));
     // An error page has no pieces worth anything either.
     QCOMPARE(Scan(QStringLiteral("<html><body>Service Unavailable</body></html>")), AlmanacTexts{});
+
+    // Nothing, an error page or the service's error object holds none of the
+    // markers: not a sun/moon reply at all, so the window keeps what it had.
+    for (const QString &reply :
+         {QString(),
+          QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">\n<html><head>\n"
+                         "<title>503 Service Unavailable</title>\n</head><body>\n<h1>Service Unavailable</h1>\n"
+                         "<p>The server is temporarily unable to service your\nrequest due to maintenance downtime "
+                         "or capacity\nproblems. Please try again later.</p>\n</body></html>\n"),
+          QStringLiteral("{\"error\": \"Bad request\"}")}) {
+        const Result<AlmanacTexts> scan = ScanAlmanacReply(reply, kEnglish);
+        QCOMPARE(scan.outcome, Outcome::Absent);
+        QCOMPARE(scan.rule, QStringLiteral("no-markers"));
+        QCOMPARE(scan.reason, QStringLiteral("the reply holds none of the sun/moon markers"));
+    }
+    // One marker, even in piece 0, makes it a reply to scan.
+    QCOMPARE(ScanAlmanacReply(R"({"error": "Rise"})", kEnglish).outcome, Outcome::Done);
 }
 
 void TestAlmanac::imageNumber_data()
@@ -409,7 +429,9 @@ void TestAlmanac::imageNumberOverflow()
 {
     QCOMPARE(MoonImageNumber("32767%", "Full").value, 5);
     QCOMPARE(MoonImageNumber("-32768%", "Full").value, 1);
-    QVERIFY(!MoonImageNumber("32768%", "Full"));
+    const Result<int> overflow = MoonImageNumber("32768%", "Full");
+    QCOMPARE(overflow.outcome, Outcome::Failed);
+    QCOMPARE(overflow.rule, QStringLiteral("overflow"));
     QVERIFY(!MoonImageNumber("-40000%", "WAXing"));
     QVERIFY(!MoonImageNumber("1e9%", "WAXing"));
 }

@@ -50,8 +50,10 @@ private slots:
         DisplayInputs inputs;
         inputs.almanacText = QStringLiteral("Sunrise:  6:58 AM\r\nSunset:  5:01 PM\r\n");
         inputs.almanacTitle = QStringLiteral(" Waxing 45%");
-        const ForecastView view = ComposeForecastView(Observed(QStringLiteral("30.05")), inputs, kEnglish);
-        QVERIFY(view);
+        const Result<ForecastView> composed = ComposeForecastView(Observed(QStringLiteral("30.05")), inputs, kEnglish);
+        QVERIFY(composed);
+        QVERIFY(composed.rule.isEmpty() && composed.reason.isEmpty());
+        const ForecastView &view = composed.value;
         QCOMPARE(view.temperatureText, QStringLiteral("65\u00B0F"));
         QCOMPARE(view.labelText, QStringLiteral("   65\u00B0F"));
         QCOMPARE(view.text1, QStringLiteral("Sunrise:  6:58 AM\r\nSunset:  5:01 PM\r\nWind Speed: 9\r\nHumidy: 39\r\n"
@@ -80,10 +82,10 @@ private slots:
     {
         QFETCH(QString, reading);
         QFETCH(QString, hectopascals);
-        const ForecastView view = ComposeForecastView(Observed(reading), DisplayInputs{}, kEnglish);
+        const Result<ForecastView> view = ComposeForecastView(Observed(reading), DisplayInputs{}, kEnglish);
         QVERIFY(view);
-        QVERIFY2(view.text1.contains(QStringLiteral("\r\nPressure: ") + hectopascals + QStringLiteral("\r\n")),
-                 qPrintable(view.text1));
+        QVERIFY2(view.value.text1.contains(QStringLiteral("\r\nPressure: ") + hectopascals + QStringLiteral("\r\n")),
+                 qPrintable(view.value.text1));
     }
 
     void pressureOverflowStopsTheDisplay()
@@ -91,9 +93,12 @@ private slots:
         for (const QString &reading : {QStringLiteral("1e39"), QStringLiteral("3e38"), QStringLiteral("1e400")}) {
             DisplayInputs inputs;
             inputs.almanacText = QStringLiteral("Almanac\r\n");
-            const ForecastView view = ComposeForecastView(Observed(reading), inputs, kEnglish);
-            QVERIFY2(!view, qPrintable(reading));
-            QVERIFY(view.failure.startsWith(QStringLiteral("Overflow")));
+            const Result<ForecastView> composed = ComposeForecastView(Observed(reading), inputs, kEnglish);
+            QVERIFY2(!composed, qPrintable(reading));
+            QCOMPARE(composed.outcome, Outcome::Failed);
+            QCOMPARE(composed.rule, QStringLiteral("overflow"));
+            QVERIFY(composed.reason.startsWith(QStringLiteral("Overflow")));
+            const ForecastView &view = composed.value;
             QCOMPARE(view.labelText, QStringLiteral("   65\u00B0F"));
             QCOMPARE(view.text1, QStringLiteral("Almanac\r\nWind Speed: 9\r\nHumidy: 39\r\nDew Point: 40\r\n"));
             QVERIFY(view.rows.empty());
@@ -103,7 +108,7 @@ private slots:
 
     void dayFirstRows()
     {
-        const ForecastView view = ComposeForecastView(ThreeDays(false), DisplayInputs{}, kEnglish);
+        const ForecastView view = ComposeForecastView(ThreeDays(false), DisplayInputs{}, kEnglish).value;
         QCOMPARE(view.rows.size(), size_t(8));
         QCOMPARE(view.rows[0], (ListRow{"Tonight", {"40", "60", "10%", "Text 1."}}));
         QCOMPARE(view.rows[2], (ListRow{"Tuesday", {"44", "64", "30%", "Text 3."}}));
@@ -114,7 +119,7 @@ private slots:
 
     void nightFirstRowsShiftTheMaximum()
     {
-        const ForecastView view = ComposeForecastView(ThreeDays(true), DisplayInputs{}, kEnglish);
+        const ForecastView view = ComposeForecastView(ThreeDays(true), DisplayInputs{}, kEnglish).value;
         QCOMPARE(view.rows.size(), size_t(8));
         QCOMPARE(view.rows[0], (ListRow{"Tonight", {"", "40", "10%", "Text 1."}}));
         QCOMPARE(view.rows[1], (ListRow{"Monday", {"60", "42", "20%", "Text 2."}}));
@@ -127,7 +132,7 @@ private slots:
         ForecastExtraction e = ThreeDays(true);
         for (int r = 1; r <= 7; ++r)
             e.periods[r][2] = QString::number(70 + r);
-        const ForecastView view = ComposeForecastView(e, DisplayInputs{}, kEnglish);
+        const ForecastView view = ComposeForecastView(e, DisplayInputs{}, kEnglish).value;
         QCOMPARE(view.rows[6].subItems[0], QStringLiteral("76"));
         for (const ListRow &row : view.rows)
             QVERIFY(!row.subItems.contains(QStringLiteral("77")));
@@ -139,13 +144,13 @@ private slots:
         inputs.nextFullMoon = 0; // the zero date
         inputs.lastAlmanacTime = MakeDate(2024, 3, 9, 7, 5);
         inputs.lastForecastTime = MakeDate(2024, 3, 9, 19, 30);
-        ForecastView view = ComposeForecastView(ThreeDays(false), inputs, kEnglish);
+        ForecastView view = ComposeForecastView(ThreeDays(false), inputs, kEnglish).value;
         QCOMPARE(view.rows.back(), (ListRow{" ", {" ", " ", " ", "Full Moon Saturday, Dec 30, 1899"}}));
         QCOMPARE(view.timeRows, (std::vector<ListRow>{{"07:05 AM", {}}, {"07:30 PM", {}}}));
 
         inputs.nextFullMoon = MakeDate(2024, 3, 25);
         inputs.timerEnabled = false;
-        view = ComposeForecastView(ThreeDays(false), inputs, kEnglish);
+        view = ComposeForecastView(ThreeDays(false), inputs, kEnglish).value;
         QCOMPARE(view.rows.back().subItems.back(), QStringLiteral("Full Moon Monday, Mar 25, 2024"));
         QCOMPARE(view.timeRows, (std::vector<ListRow>{{"(auto off)", {}}}));
 
@@ -157,8 +162,9 @@ private slots:
     {
         DisplayInputs inputs;
         inputs.almanacText = QStringLiteral("A\r\n");
-        const ForecastView view = ComposeForecastView(ForecastExtraction{}, inputs, kEnglish);
-        QVERIFY(view);
+        const Result<ForecastView> composed = ComposeForecastView(ForecastExtraction{}, inputs, kEnglish);
+        QVERIFY(composed);
+        const ForecastView &view = composed.value;
         QCOMPARE(view.labelText, QStringLiteral("   \u00B0F"));
         QCOMPARE(view.text1, QStringLiteral("A\r\nWind Speed: \r\nHumidy: \r\nDew Point: \r\nPressure: 0\r\n"));
         QCOMPARE(view.rows.size(), size_t(8));

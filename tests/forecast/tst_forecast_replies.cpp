@@ -46,7 +46,7 @@ void RecordColumn()
         QTest::newRow(qPrintable(kForecasts[i]->file.section(u'/', -1))) << i;
 }
 
-ExtractionResult Extract(const Forecast &f)
+Result<ForecastExtraction> Extract(const Forecast &f)
 {
     return ExtractForecastReply(Text(f.file));
 }
@@ -65,9 +65,9 @@ private slots:
     {
         QFETCH(int, record);
         const Forecast &f = *kForecasts[record];
-        const ExtractionResult stages = Extract(f);
-        QCOMPARE(stages.outcome, ForecastOutcome::Extracted);
-        const ForecastExtraction &e = stages.extraction;
+        const Result<ForecastExtraction> stages = Extract(f);
+        QCOMPARE(stages.outcome, Outcome::Done);
+        const ForecastExtraction &e = stages.value;
         QCOMPARE(e.nightFirst, f.nightFirst);
         QCOMPARE(TableRows(e.periods), RecordedTableRows(f));
         QCOMPARE((QStringList{e.stationText, e.apparentTemp, e.dewPointText, e.humidityText, e.windSpeedText,
@@ -85,11 +85,11 @@ private slots:
     // is the day after the last one shown.
     void nightFirstNamesAnEighthRow()
     {
-        const ExtractionResult stages = Extract(kAustin);
-        QCOMPARE(stages.extraction.periods[8][0], QStringLiteral("Sunday"));
-        QVERIFY(stages.extraction.periods[8][1].isEmpty()); // temperatures stop at seven
-        QVERIFY(stages.extraction.periods[8][4].isEmpty());
-        QVERIFY(stages.extraction.periods[9][0].isEmpty());
+        const Result<ForecastExtraction> stages = Extract(kAustin);
+        QCOMPARE(stages.value.periods[8][0], QStringLiteral("Sunday"));
+        QVERIFY(stages.value.periods[8][1].isEmpty()); // temperatures stop at seven
+        QVERIFY(stages.value.periods[8][4].isEmpty());
+        QVERIFY(stages.value.periods[9][0].isEmpty());
     }
 
     // What the window shows for each: label, text box with the pressure in
@@ -103,8 +103,9 @@ private slots:
         DisplayInputs inputs;
         inputs.almanacText = QStringLiteral("Sunrise: 06:58 AM\r\n");
         inputs.timerEnabled = false;
-        const ForecastView view = ComposeForecastView(Extract(f).extraction, inputs, kEnglish);
-        QVERIFY(view);
+        const Result<ForecastView> composed = ComposeForecastView(Extract(f).value, inputs, kEnglish);
+        QVERIFY(composed);
+        const ForecastView &view = composed.value;
         QCOMPARE(view.labelText, QStringLiteral("   ") + f.temperature + QStringLiteral("\u00B0F"));
         QCOMPARE(view.text1, inputs.almanacText + Conditions(f));
         QCOMPARE(view.rows.size(), size_t(8));
@@ -117,10 +118,11 @@ private slots:
     // into the eleventh row.
     void differentLayoutIsAnError()
     {
-        const ExtractionResult result = ExtractForecastReply(Text(kNotMapClick));
-        QCOMPARE(result.outcome, ForecastOutcome::Failed);
-        QVERIFY2(result.failure.startsWith(QStringLiteral("Subscript out of range")), qPrintable(result.failure));
-        QVERIFY2(result.failure.contains(QStringLiteral("chance")), qPrintable(result.failure));
+        const Result<ForecastExtraction> result = ExtractForecastReply(Text(kNotMapClick));
+        QCOMPARE(result.outcome, Outcome::Failed);
+        QCOMPARE(result.rule, QStringLiteral("subscript"));
+        QVERIFY2(result.reason.startsWith(QStringLiteral("Subscript out of range")), qPrintable(result.reason));
+        QVERIFY2(result.reason.contains(QStringLiteral("chance")), qPrintable(result.reason));
     }
 };
 

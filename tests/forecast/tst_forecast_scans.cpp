@@ -13,6 +13,8 @@
 
 #include <QTest>
 
+Q_DECLARE_METATYPE(Outcome)
+
 namespace {
 
 QStringList Flattened(const char *xml)
@@ -105,10 +107,10 @@ QString Reply(const QString &children)
 
 ForecastExtraction Extracted(const QString &reply)
 {
-    const ExtractionResult stages = ExtractForecastReply(reply);
-    if (stages.outcome != ForecastOutcome::Extracted)
-        qFatal("reply was not extracted");
-    return stages.extraction;
+    const Result<ForecastExtraction> stages = ExtractForecastReply(reply);
+    if (stages.outcome != Outcome::Done)
+        qFatal("reply was not extracted: %s", qPrintable(stages.reason));
+    return stages.value;
 }
 
 QStringList Column(const PeriodTable &table, int column, int rows = 7)
@@ -130,13 +132,29 @@ Forecast DayFirst()
     return f;
 }
 
-// What stopped the extraction of a reply; empty when it was not stopped.
-QString RuntimeErrorOf(const QString &reply)
+// The rule and the run-time error that stopped the extraction of a reply;
+// both empty when it was not stopped.
+struct Stopped {
+    QString rule;
+    QString error;
+};
+
+Stopped RuntimeErrorOf(const QString &reply)
 {
-    const ExtractionResult result = ExtractForecastReply(reply);
-    if (result.outcome != ForecastOutcome::Failed)
-        return QString();
-    return result.failure;
+    const Result<ForecastExtraction> result = ExtractForecastReply(reply);
+    if (result.outcome != Outcome::Failed)
+        return {};
+    return {result.rule, result.reason};
+}
+
+// A forecast of eleven days: one period name more than the table's ten rows.
+QString ElevenDayNames()
+{
+    Forecast f = DayFirst();
+    f.periods.clear();
+    for (int p = 1; p <= 22; ++p)
+        f.periods << QStringLiteral("Period %1").arg(p);
+    return Reply(f.dataElement());
 }
 
 } // namespace
@@ -177,67 +195,142 @@ private slots:
         QCOMPARE(Flattened(xml.toUtf8().constData()), fields);
     }
 
-    void replyClassification()
+    void replyClassification_data()
     {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("reason"); // checked when given
+        const QString data = QStringLiteral("<data>Daily Minimum</data>");
+        const auto notWellFormed = [](int line, int column) {
+            return QStringLiteral("the reply is not well-formed XML (line %1, column %2)").arg(line).arg(column);
+        };
+        // Reply() puts 123 characters on its second line before the children.
+        const int firstChild = 124;
+
         // Missing or lower-case marker: no forecast.
-        QCOMPARE(ExtractForecastReply(QString()).outcome, ForecastOutcome::NoForecast);
-        QCOMPARE(ExtractForecastReply(Reply("<data>daily minimum and Daily Maximum</data>")).outcome,
-                 ForecastOutcome::NoForecast);
+        QTest::newRow("empty") << QString() << Outcome::Absent << "no-forecast" << "the reply holds no forecast";
+        QTest::newRow("lower-case marker") << Reply("<data>daily minimum and Daily Maximum</data>")
+                                           << Outcome::Absent << "no-forecast" << "";
         // The marker present but no document.
-        QCOMPARE(ExtractForecastReply(QStringLiteral("<html>Daily Minimum<p></html>")).outcome,
-                 ForecastOutcome::NotLoaded);
-        QCOMPARE(ExtractForecastReply(QStringLiteral("Daily Minimum")).outcome, ForecastOutcome::NotLoaded);
+        QTest::newRow("html") << "<html>Daily Minimum<p></html>" << Outcome::NotLoaded << "parse" << "";
+        QTest::newRow("marker alone") << "Daily Minimum" << Outcome::NotLoaded << "text-outside-root"
+                                      << notWellFormed(1, 1);
         // Two top-level elements, or text after the root, are not a document either.
-        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "<dwml/>").outcome,
-                 ForecastOutcome::NotLoaded);
-        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "trailing").outcome,
-                 ForecastOutcome::NotLoaded);
+        QTest::newRow("two roots") << Reply(data) + "<dwml/>" << Outcome::NotLoaded << "root-element" << "";
+        QTest::newRow("trailing text") << Reply(data) + "trailing" << Outcome::NotLoaded << "text-outside-root" << "";
         // Text at the very end, which the parser itself drops unseen.
-        QCOMPARE(ExtractForecastReply(Reply("<data>Daily Minimum</data>") + "\n:").outcome, ForecastOutcome::NotLoaded);
-        QCOMPARE(ExtractForecastReply("x" + Reply("<data>Daily Minimum</data>")).outcome, ForecastOutcome::NotLoaded);
+        QTest::newRow("text at the end") << Reply(data) + "\n:" << Outcome::NotLoaded << "text-outside-root"
+                                         << notWellFormed(3, 1);
+        QTest::newRow("text before") << "x" + Reply(data) << Outcome::NotLoaded << "text-outside-root"
+                                     << notWellFormed(1, 1);
+        // A UTF-8 byte-order mark read as Windows-1252 stands before the declaration.
+        QTest::newRow("byte-order mark") << QStringLiteral("\u00EF\u00BB\u00BF") + Reply(data) << Outcome::NotLoaded
+                                         << "text-outside-root" << notWellFormed(1, 1);
+        // The parser's own refusal, placed in characters (the degree sign is
+        // two bytes) on lines ended by CR LF: at the space after the "<".
+        QTest::newRow("parse error")
+            << "<?xml version=\"1.0\"?>\r\n<dwml>\r\n <data>Daily Minimum \u00B0< x/></data></dwml>"
+            << Outcome::NotLoaded << "parse" << notWellFormed(3, 24);
 
         // Slips that a lenient parser would let through: none of these is a
         // document, so the window must not show them.
-        const QString data = QStringLiteral("<data>Daily Minimum</data>");
-        const QStringList notWellFormed{
-            Reply("<location><city>A & B</city></location>" + data),
-            Reply("<location><city>A &nbsp; B</city></location>" + data),
-            Reply("<location><value dwml:nil=\"true\"/></location>" + data),
-            Reply("<location a=\"1\" a=\"2\"/>" + data),
-            Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" e=\"\"/>" + data),
-            Reply("<location>A\x01B</location>" + data),
-            "\n" + Reply(data),
-            Reply("<location a=\"x<y\"/>" + data),
-            Reply("<location a=\"A & B\"/>" + data),
-            Reply("<location>A &#1; B</location>" + data),
-            Reply("<location>A &#xD800; B</location>" + data),
-            Reply("<location>A ]]> B</location>" + data),
-            Reply("<location><?xml version=\"1.0\"?></location>" + data),
-            Reply("<location><!-- not closed </location>" + data),
-            Reply("<location><!-- a -- b --></location>" + data),
-            Reply("<location><!-- a ---></location>" + data),
-            // An apostrophe in a comment of the internal subset is no quote:
-            // the bare "&" after it is still seen.
-            Reply("<location><city>A & B's</city><!-- ]> --></location>" + data)
-                .replace("<dwml", "<!DOCTYPE dwml [<!-- it's ours -->]>\n<dwml"),
-        };
-        for (const QString &reply : notWellFormed)
-            QVERIFY2(ExtractForecastReply(reply).outcome == ForecastOutcome::NotLoaded, qPrintable(reply));
+        QTest::newRow("bare ampersand") << Reply("<location><city>A & B</city></location>" + data)
+                                        << Outcome::NotLoaded << "reference" << "";
+        QTest::newRow("unknown entity") << Reply("<location><city>A &nbsp; B</city></location>" + data)
+                                        << Outcome::NotLoaded << "reference" << "";
+        QTest::newRow("undeclared prefix")
+            << Reply("<location><value dwml:nil=\"true\"/></location>" + data) << Outcome::NotLoaded
+            << "namespace-prefix"
+            << QStringLiteral("the reply uses the undeclared namespace prefix \"dwml\" (line 2, column %1)")
+                   .arg(firstChild + 10);
+        QTest::newRow("repeated attribute")
+            << Reply("<location a=\"1\" a=\"2\"/>" + data) << Outcome::NotLoaded << "repeated-attribute"
+            << QStringLiteral("the reply repeats the attribute \"a\" in one element (line 2, column %1)")
+                   .arg(firstChild);
+        QTest::newRow("repeated among many")
+            << Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" e=\"\"/>" + data)
+            << Outcome::NotLoaded << "repeated-attribute" << "";
+        QTest::newRow("control character") << Reply("<location>A\x01B</location>" + data) << Outcome::NotLoaded
+                                           << "character" << "";
+        QTest::newRow("declaration not first") << "\n" + Reply(data) << Outcome::NotLoaded << "declaration-place"
+                                               << notWellFormed(2, 1);
+        QTest::newRow("< in a value") << Reply("<location a=\"x<y\"/>" + data) << Outcome::NotLoaded
+                                      << "attribute-value" << "";
+        QTest::newRow("& in a value") << Reply("<location a=\"A & B\"/>" + data) << Outcome::NotLoaded
+                                      << "reference" << "";
+        QTest::newRow("reference to a control") << Reply("<location>A &#1; B</location>" + data)
+                                                << Outcome::NotLoaded << "reference" << "";
+        QTest::newRow("reference to a surrogate") << Reply("<location>A &#xD800; B</location>" + data)
+                                                  << Outcome::NotLoaded << "reference" << "";
+        // Far past the last character, not wrapped round onto a space.
+        QTest::newRow("reference past every character")
+            << Reply("<location>A &#x10000000000000020; B</location>" + data) << Outcome::NotLoaded << "reference"
+            << "";
+        QTest::newRow("section end in text") << Reply("<location>A ]]> B</location>" + data)
+                                             << Outcome::NotLoaded << "cdata-end" << "";
+        QTest::newRow("declaration inside") << Reply("<location><?xml version=\"1.0\"?></location>" + data)
+                                            << Outcome::NotLoaded << "declaration-place" << "";
+        QTest::newRow("comment not closed") << Reply("<location><!-- not closed </location>" + data)
+                                            << Outcome::NotLoaded << "comment" << "";
+        QTest::newRow("-- in a comment") << Reply("<location><!-- a -- b --></location>" + data)
+                                         << Outcome::NotLoaded << "comment" << "";
+        QTest::newRow("comment ending --->") << Reply("<location><!-- a ---></location>" + data)
+                                             << Outcome::NotLoaded << "comment" << "";
+        // An apostrophe in a comment of the internal subset is no quote:
+        // the bare "&" after it is still seen.
+        QTest::newRow("apostrophe in the subset")
+            << Reply("<location><city>A & B's</city><!-- ]> --></location>" + data)
+                   .replace("<dwml", "<!DOCTYPE dwml [<!-- it's ours -->]>\n<dwml")
+            << Outcome::NotLoaded << "reference" << "";
+        // The bound on nesting, at the first start tag past it.
+        QTest::newRow("nested too deep") << QStringLiteral("<n>").repeated(5000) + "Daily Minimum"
+                                         << Outcome::NotLoaded << "nesting"
+                                         << "the reply nests deeper than 4096 levels (line 1, column 12289)";
 
         // What may stand outside the root of a real reply still loads.
-        const QStringList wellFormed{
-            Reply("<location><city>A &amp; B &#176;</city></location>" + data) + "\r\n",
-            Reply(data).replace("<dwml", "<!-- made by hand -->\n<!DOCTYPE dwml>\n<dwml"),
-            Reply(data).replace("<dwml", "<!DOCTYPE dwml [<!-- it's \"ours\" --><?pi ']'?>]>\n<dwml"),
-            Reply("<location xmlns:dwml=\"urn:x\"><value dwml:nil=\"true\"/></location>" + data),
-            Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" dwml:k=\"\" "
-                  "xmlns:dwml=\"urn:x\"/>" + data),
-            Reply("<location a=\"x > y &quot;&#x263A;&apos;\"><![CDATA[A & B <]]><!-- A & B < --></location>"
-                  + data),
-            Reply("<location><?xml-stylesheet href=\"a&b\"?>A &lt; B &gt; C</location>" + data),
-        };
-        for (const QString &reply : wellFormed)
-            QVERIFY2(ExtractForecastReply(reply).outcome == ForecastOutcome::Extracted, qPrintable(reply));
+        QTest::newRow("references and line end")
+            << Reply("<location><city>A &amp; B &#176;</city></location>" + data) + "\r\n" << Outcome::Done << ""
+            << "";
+        QTest::newRow("comment and doctype")
+            << Reply(data).replace("<dwml", "<!-- made by hand -->\n<!DOCTYPE dwml>\n<dwml") << Outcome::Done << ""
+            << "";
+        QTest::newRow("internal subset")
+            << Reply(data).replace("<dwml", "<!DOCTYPE dwml [<!-- it's \"ours\" --><?pi ']'?>]>\n<dwml")
+            << Outcome::Done << "" << "";
+        QTest::newRow("declared prefix")
+            << Reply("<location xmlns:dwml=\"urn:x\"><value dwml:nil=\"true\"/></location>" + data) << Outcome::Done
+            << "" << "";
+        QTest::newRow("prefix declared later")
+            << Reply("<location b=\"\" c=\"\" d=\"\" e=\"\" f=\"\" g=\"\" h=\"\" i=\"\" j=\"\" dwml:k=\"\" "
+                     "xmlns:dwml=\"urn:x\"/>" + data)
+            << Outcome::Done << "" << "";
+        QTest::newRow("markup in values and sections")
+            << Reply("<location a=\"x > y &quot;&#x263A;&apos;\"><![CDATA[A & B <]]><!-- A & B < --></location>"
+                     + data)
+            << Outcome::Done << "" << "";
+        QTest::newRow("instruction and references")
+            << Reply("<location><?xml-stylesheet href=\"a&b\"?>A &lt; B &gt; C</location>" + data) << Outcome::Done
+            << "" << "";
+
+        // Loads, then its scan stops.
+        QTest::newRow("eleven day names") << ElevenDayNames() << Outcome::Failed << "subscript"
+                                          << "Subscript out of range: row 11 of the period name column";
+    }
+
+    void replyClassification()
+    {
+        QFETCH(QString, reply);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, rule);
+        QFETCH(QString, reason);
+        const Result<ForecastExtraction> result = ExtractForecastReply(reply);
+        QCOMPARE(result.outcome, outcome);
+        QCOMPARE(result.rule, rule);
+        if (!reason.isEmpty())
+            QCOMPARE(result.reason, reason);
+        // Every refusal says why; a reply that went through says nothing.
+        QCOMPARE(result.reason.isEmpty(), outcome == Outcome::Done);
     }
 
     void temperatureOrderSetsNightFirst()
@@ -364,8 +457,10 @@ private slots:
             "<conditions-icon type=\"forecast-NWS\" time-layout=\"k-p24h-n7-1\"><name>Conditions Icon</name>%4"
             "</conditions-icon></data>")
                                  .arg(Values({"70", "72"}), Values({"50", "52"}), Values({"10", "20"}), icons);
-        const QString error = RuntimeErrorOf(Reply(data));
-        QVERIFY2(error.startsWith("Subscript out of range") && error.contains("period name"), qPrintable(error));
+        const Stopped stopped = RuntimeErrorOf(Reply(data));
+        QCOMPARE(stopped.rule, QStringLiteral("subscript"));
+        QVERIFY2(stopped.error.startsWith("Subscript out of range") && stopped.error.contains("period name"),
+                 qPrintable(stopped.error));
 
         // With a later layout the same reply scans cleanly.
         QString closed = data;
@@ -382,7 +477,9 @@ private slots:
             "<data type=\"forecast\"><temperature type=\"minimum\"><name>Daily Minimum Temperature</name></temperature>"
             "<probability-of-precipitation type=\"12 hour\"><name>12 Hourly Probability of Precipitation</name>"
             "<value>10</value><value>20</value><value>30</value></probability-of-precipitation></data>"));
-        QVERIFY(RuntimeErrorOf(reply).startsWith("Subscript out of range"));
+        const Stopped stopped = RuntimeErrorOf(reply);
+        QCOMPARE(stopped.rule, QStringLiteral("subscript"));
+        QVERIFY(stopped.error.startsWith("Subscript out of range"));
     }
 
     void observations()
@@ -404,7 +501,9 @@ private slots:
 
         // A value expected past the last field.
         const QString truncated = Observations("<pressure type=\"barometer\"><value>29.9</value></pressure>");
-        QVERIFY(RuntimeErrorOf(Reply(DayFirst().dataElement() + truncated)).startsWith("Subscript out of range"));
+        const Stopped stopped = RuntimeErrorOf(Reply(DayFirst().dataElement() + truncated));
+        QCOMPARE(stopped.rule, QStringLiteral("subscript"));
+        QVERIFY(stopped.error.startsWith("Subscript out of range"));
     }
 
     void fewerThanSevenPeriods()
@@ -424,8 +523,11 @@ private slots:
         // Children after the third are passed over but must still be elements.
         const QString base = DayFirst().dataElement() + kStandardObservations;
         QCOMPARE(Extracted(Reply(base + "<extra>Daily Maximum</extra>")).apparentTemp, QStringLiteral("65"));
-        QVERIFY(RuntimeErrorOf(Reply(base + "<!-- trailing note -->")).startsWith("Type mismatch"));
-        QVERIFY(RuntimeErrorOf(Reply("<?note x?>" + base)).startsWith("Type mismatch"));
+        for (const QString &reply : {Reply(base + "<!-- trailing note -->"), Reply("<?note x?>" + base)}) {
+            const Stopped stopped = RuntimeErrorOf(reply);
+            QCOMPARE(stopped.rule, QStringLiteral("type-mismatch"));
+            QVERIFY(stopped.error.startsWith("Type mismatch"));
+        }
     }
 
     void declaredEncodingIsIgnored()
@@ -442,7 +544,9 @@ private slots:
     {
         // "Daily Minimum" beyond character 32,767.
         const QString padding = QStringLiteral("<!--%1--></head>").arg(QString(33000, u'x'));
-        QVERIFY(RuntimeErrorOf(Reply(DayFirst().dataElement()).replace("</head>", padding)).startsWith("Overflow"));
+        Stopped stopped = RuntimeErrorOf(Reply(DayFirst().dataElement()).replace("</head>", padding));
+        QCOMPARE(stopped.rule, QStringLiteral("overflow"));
+        QVERIFY(stopped.error.startsWith("Overflow"));
         // Just inside the limit it is found.
         const QString reply = Reply(DayFirst().dataElement());
         const QString near =
@@ -450,14 +554,16 @@ private slots:
         QString nearReply = reply;
         nearReply.replace("</head>", near);
         QCOMPARE(nearReply.indexOf("Daily Minimum") + 1, 32708);
-        QCOMPARE(ExtractForecastReply(nearReply).outcome, ForecastOutcome::Extracted);
+        QCOMPARE(ExtractForecastReply(nearReply).outcome, Outcome::Done);
 
         // More fields than a 16-bit index can count.
         QString many = "<data type=\"forecast\"><name>Daily Minimum</name>";
         for (int n = 0; n < 32768; ++n)
             many += "<v>1</v>";
         many += "</data>";
-        QVERIFY(RuntimeErrorOf(Reply(many)).startsWith("Overflow"));
+        stopped = RuntimeErrorOf(Reply(many));
+        QCOMPARE(stopped.rule, QStringLiteral("overflow"));
+        QVERIFY(stopped.error.startsWith("Overflow"));
     }
 
     void deepNesting()
@@ -468,11 +574,13 @@ private slots:
             return QStringLiteral("<data type=\"forecast\"><name>Daily Minimum</name>%1x%2</data>")
                 .arg(QStringLiteral("<n>t").repeated(levels), QString("</n>").repeated(levels));
         };
-        const ExtractionResult within = ExtractForecastReply(Reply(deep(4000)));
-        QCOMPARE(within.outcome, ForecastOutcome::Extracted);
-        QCOMPARE(within.extraction.apparentTemp, QString());
+        const Result<ForecastExtraction> within = ExtractForecastReply(Reply(deep(4000)));
+        QCOMPARE(within.outcome, Outcome::Done);
+        QCOMPARE(within.value.apparentTemp, QString());
         // Beyond the nesting bound the reply does not load at all.
-        QCOMPARE(ExtractForecastReply(Reply(deep(200000))).outcome, ForecastOutcome::NotLoaded);
+        const Result<ForecastExtraction> beyond = ExtractForecastReply(Reply(deep(200000)));
+        QCOMPARE(beyond.outcome, Outcome::NotLoaded);
+        QCOMPARE(beyond.rule, QStringLiteral("nesting"));
 
         // The flattening itself keeps no stack for the depth.
         const QByteArray chain = QByteArray("<n a=\"1\">t").repeated(200000) + "x" + QByteArray("</n>").repeated(200000);
@@ -498,16 +606,25 @@ private slots:
         };
         const struct {
             QString markup;
-            ForecastOutcome outcome;
+            Outcome outcome;
+            const char *rule;
         } rows[] = {
-            {QStringLiteral("<v/>").repeated(100001), ForecastOutcome::NotLoaded},
-            {attributes(100001), ForecastOutcome::NotLoaded},
-            {QStringLiteral("<v a='1'/>").repeated(50001), ForecastOutcome::NotLoaded},
+            {QStringLiteral("<v/>").repeated(100001), Outcome::NotLoaded, "node-count"},
+            {attributes(100001), Outcome::NotLoaded, "node-count"},
+            {QStringLiteral("<v a='1'/>").repeated(50001), Outcome::NotLoaded, "node-count"},
             // Loads, then its scan stops: 49,000 fields pass the 16-bit index.
-            {QStringLiteral("<v a='1'/>").repeated(49000), ForecastOutcome::Failed},
+            {QStringLiteral("<v a='1'/>").repeated(49000), Outcome::Failed, "overflow"},
         };
-        for (const auto &row : rows)
-            QCOMPARE(ExtractForecastReply(Reply(start + row.markup + "</data>")).outcome, row.outcome);
+        for (const auto &row : rows) {
+            const Result<ForecastExtraction> result = ExtractForecastReply(Reply(start + row.markup + "</data>"));
+            QCOMPARE(result.outcome, row.outcome);
+            QCOMPARE(result.rule, QString::fromLatin1(row.rule));
+            // The reason names the bound.
+            if (row.outcome == Outcome::NotLoaded)
+                QVERIFY2(result.reason.startsWith("the reply holds more than 100000 elements, attributes, comments "
+                                                  "and sections (line 2, column "),
+                         qPrintable(result.reason));
+        }
     }
 };
 
