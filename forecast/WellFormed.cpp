@@ -129,6 +129,22 @@ bool Blank(std::u16string_view text, qsizetype from, qsizetype to)
     return FirstNonBlank(text, from, to) == to;
 }
 
+// The end of the name starting at `from`: letters, digits, "_", ":", ".",
+// "-" and every character beyond ASCII, as the parser takes them.
+qsizetype NameEnd(std::u16string_view text, qsizetype from)
+{
+    const qsizetype n = static_cast<qsizetype>(text.size());
+    while (from < n) {
+        const char16_t c = text[from];
+        const bool nameChar = c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')
+            || (c >= u'0' && c <= u'9') || c == u'_' || c == u':' || c == u'.' || c == u'-';
+        if (!nameChar)
+            break;
+        ++from;
+    }
+    return from;
+}
+
 // The end of a comment starting at `at`: a comment holds no "--" but its end.
 qsizetype CommentEnd(std::u16string_view text, qsizetype at, Stop &stop)
 {
@@ -330,15 +346,19 @@ WellFormedness WellFormedText(const QString &reply)
         } else if (StartsAt(text, i, u"<![CDATA[")) {
             i = SectionEnd(text, i, u"<![CDATA[", u"]]>", "cdata", stop);
         } else if (StartsAt(text, i, u"<?")) {
-            // The declaration (target "xml" in any case) may stand only at
-            // the very start.
-            const std::u16string_view target = text.substr(static_cast<size_t>(i) + 2, 4);
-            const bool declaration = target.size() == 4 && (target[0] | 0x20) == u'x'
-                && (target[1] | 0x20) == u'm' && (target[2] | 0x20) == u'l'
-                && (target[3] == u'?' || target[3] == u' ' || target[3] == u'\t' || target[3] == u'\r'
-                    || target[3] == u'\n');
-            i = declaration && i != 0 ? stop.Refuse("declaration-place", at)
-                                      : SectionEnd(text, i, u"<?", u"?>", "instruction", stop);
+            // A target name, then white space or the end. The parser reads
+            // no further into a declaration (target "xml" in any case), which
+            // may stand only at the very start.
+            const qsizetype targetEnd = NameEnd(text, i + 2);
+            const bool declaration = targetEnd == i + 5 && (text[i + 2] | 0x20) == u'x'
+                && (text[i + 3] | 0x20) == u'm' && (text[i + 4] | 0x20) == u'l';
+            const bool targetEnds = StartsAt(text, targetEnd, u"?>") || (targetEnd < n && IsBlank(text[targetEnd]));
+            if (targetEnd == i + 2 || !targetEnds)
+                i = stop.Refuse("instruction", targetEnd);
+            else if (declaration && i != 0)
+                i = stop.Refuse("declaration-place", at);
+            else
+                i = SectionEnd(text, i, u"<?", u"?>", "instruction", stop);
         } else if (StartsAt(text, i, u"<!")) {
             i = DoctypeEnd(text, i, stop);
         } else {

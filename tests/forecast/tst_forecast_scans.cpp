@@ -271,6 +271,9 @@ private slots:
                                              << Outcome::NotLoaded << "cdata-end" << "";
         QTest::newRow("declaration inside") << Reply("<location><?xml version=\"1.0\"?></location>" + data)
                                             << Outcome::NotLoaded << "declaration-place" << "";
+        // The parser skips what follows the target "xml" unread.
+        QTest::newRow("markup after a target") << Reply("<location><?xml<x/>?></location>" + data)
+                                               << Outcome::NotLoaded << "instruction" << "";
         QTest::newRow("comment not closed") << Reply("<location><!-- not closed </location>" + data)
                                             << Outcome::NotLoaded << "comment" << "";
         QTest::newRow("-- in a comment") << Reply("<location><!-- a -- b --></location>" + data)
