@@ -21,33 +21,6 @@
 
 namespace {
 
-const QString kStartupFailureSuffix =
-    QStringLiteral(".  Text file format is Lat, Long, Auto update=true or false");
-const QString kStartupFailureTitle = QStringLiteral("Error loading ") + kSettingsFileName;
-
-// What the forecast refresh says when the reply holds no forecast: the
-// download's failure when there was one, the service's error status when it
-// answered with one, and otherwise that the place has no forecast.
-QString NoForecastText(const net::DownloadReport &report)
-{
-    if (report.failure != net::Failure::None)
-        return QStringLiteral("The forecast could not be downloaded: %1.").arg(net::DescribeFailure(report));
-    if (report.httpStatus >= 400) {
-        const QString status = QStringLiteral("HTTP %1 %2").arg(report.httpStatus).arg(report.reason).trimmed();
-        return QStringLiteral("The forecast service at %1 answered with an error: %2.").arg(report.host, status);
-    }
-    return kNoForecastMessage;
-}
-
-// A refresh is due when its count has reached its threshold, or when the
-// count is negative: the clock was set back behind the stored time (a
-// daylight-saving change, a corrected clock), and waiting for the old time
-// to come round again could take hours or days.
-bool Due(long long count, long long threshold)
-{
-    return count >= threshold || count < 0;
-}
-
 // What a widget is given at most: far more than it can show (the text box
 // holds a few hundred characters, a list cell a few dozen), so that a value
 // of megabytes in a hostile reply does not hold the window while it is laid
@@ -65,33 +38,13 @@ QString Degrees(const char *prefix)
     return QString::fromLatin1(prefix) + QChar(kDegreeSign) + QStringLiteral("F");
 }
 
-// The wait cursor while a refresh waits on the network, put back when the
-// refresh ends however it ends, or earlier by release() (before a message box,
-// which should not show a busy pointer).
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { release(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-
-    void release()
-    {
-        if (active_) {
-            active_ = false;
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    bool active_ = true;
-};
-
 } // namespace
 
 Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
-    : QWidget(parent), platform_(platform), origins_(std::move(origins))
+    : QWidget(parent), platform_(platform),
+      logic_(platform, std::move(origins), [this](const WindowView &view, bool repaintNow) { Draw(view, repaintNow); })
 {
+    platform_.AttachWindow(this);
     CreateControls();
     DescribeForScreenReaders();
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -218,279 +171,72 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-FilePlaces Form1::Places()
+void Form1::Draw(const WindowView &view, bool repaintNow)
 {
-    return ChooseFilePlaces(platform_.ProgramDirectory(), platform_.ProgramDirectoryWritable(),
-                            platform_.UserConfigDirectory());
-}
-
-void Form1::RunHandler(const std::function<void()> &handler, bool deferIfBusy)
-{
-    if (busy_ > 0) {
-        if (deferIfBusy)
-            deferred_.push_back(handler);
-        return;
-    }
-    ++busy_;
-    try {
-        handler();
-    } catch (...) {
-        --busy_;
-        throw;
-    }
-    --busy_;
-    if (!deferred_.empty())
-        QTimer::singleShot(0, this, &Form1::RunDeferredClicks);
-}
-
-void Form1::RunDeferredClicks()
-{
-    if (busy_ > 0 || deferred_.empty() || closed_)
-        return;
-    const auto next = deferred_.front();
-    deferred_.erase(deferred_.begin());
-    RunHandler(next, true);
-}
-
-void Form1::Form_Load()
-{
-    RunHandler([this] { StartupSequence(); }, true);
-}
-
-void Form1::ShowErrorLoadingSettings(const QString &description)
-{
-    platform_.ShowMessage(this, description + kStartupFailureSuffix, kStartupFailureTitle);
-}
-
-void Form1::StartupSequence()
-{
-    try {
+    const bool first = !everDrawn_;
+    everDrawn_ = true;
+    if (view.shown && !isVisible())
         show();
-        state_.LastForecastTime = platform_.Now();
-        state_.LastAlmanacTime = state_.LastForecastTime;
-
-        bool autoUpdate = Timer1->isActive();
-        const FilePlaces places = Places();
-        ReadSettingsFile(places.settingsToRead, state_, autoUpdate);
-        // Nothing here switches automatic updates back on.
-        if (!autoUpdate)
-            Timer1->stop();
-
-        const DateValue cutoff = DatePart(platform_.Now()) - 5;
-        LookupNextFullMoon(places.table, cutoff, state_);
-
-        RefreshAlmanac();
-
-        AddColumn(QStringLiteral("Day"), 78);
-        AddColumn(Degrees("Max "), 45);
-        AddColumn(Degrees("Min "), 45);
-        AddColumn(QStringLiteral("Rain %"), 45);
-        AddColumn(QStringLiteral("Forecast Conditions"), 192);
-
-        platform_.LetEventsRun();
-        RefreshForecast();
+    if (!view.timerOn && Timer1->isActive())
+        Timer1->stop();
+    if (first || view.title != drawn_.title)
+        setWindowTitle(Shown(view.title, kMostInLine));
+    if (first || view.icon != drawn_.icon)
+        setWindowIcon(view.icon == 0 ? SunIcon() : ImageList1.Picture(view.icon));
+    if (first || view.label != drawn_.label)
+        SetTemperature(view.label);
+    if (first || view.text1 != drawn_.text1)
+        SetText1(view.text1);
+    if (first || view.columns != drawn_.columns)
+        SetColumns(view.columns);
+    if (first || view.rows != drawn_.rows)
+        SetRows(view.rows);
+    drawn_ = view;
+    if (repaintNow)
         repaint();
-    } catch (const RuntimeError &error) {
-        ShowErrorLoadingSettings(error.description());
-    }
-}
-
-void Form1::Timer1_Timer()
-{
-    // A tick while another handler runs does nothing: what is due follows
-    // from the stored times, so the next tick catches up.
-    RunHandler(
-        [this] {
-            const long long hours = HourBoundaries(state_.LastAlmanacTime, platform_.Now());
-            const long long days = DayBoundaries(state_.LastAlmanacTime, platform_.Now());
-            if (Due(hours, 8) || Due(days, 1)) {
-                state_.LastAlmanacTime = platform_.Now();
-                RefreshAlmanac();
-                platform_.Pause(5000);
-            }
-            const long long minutes = MinuteBoundaries(state_.LastForecastTime, platform_.Now());
-            if (Due(minutes, 30)) {
-                state_.LastForecastTime = platform_.Now();
-                RefreshForecast();
-            }
-        },
-        false);
-}
-
-void Form1::Update_Click()
-{
-    RunHandler(
-        [this] {
-            // The refresh reports its own failures: nothing reaches this handler.
-            state_.LastForecastTime = platform_.Now();
-            RefreshForecast();
-        },
-        true);
-}
-
-void Form1::Location_Click()
-{
-    RunHandler(
-        [this] {
-            const FilePlaces places = Places();
-            const QString path = places.settings;
-            if (!PrepareSettingsFile(places))
-                return;
-            const QString noEditor = QStringLiteral("No text editor could be started for %1.\n"
-                                                    "Edit that file with any text editor, then close this message.")
-                                         .arg(path);
-            const QString updated = QStringLiteral("Your new location will be updated.");
-            bool editing = platform_.OpenInEditor(path);
-            if (editing && !platform_.ShowMessageWhileEditing(this, updated))
-                editing = false;   // the editor failed while the box was up
-            if (!editing) {
-                platform_.ShowMessage(this, noEditor, QString());
-                platform_.ShowMessage(this, updated, QString());
-            }
-            ClearColumns();
-            lvwEmployees->clear();
-            StartupSequence();
-        },
-        true);
-}
-
-bool Form1::PrepareSettingsFile(const FilePlaces &places)
-{
-    const QString &path = places.settings;
-    // Only a missing file is created, and never through a link or over a
-    // pipe; anything else that is not a file stops the command with its name.
-    const PathKind kind = InspectPath(path);
-    if (kind == PathKind::File)
-        return true;
-    if (kind != PathKind::Missing) {
-        platform_.ShowMessage(this,
-                              QStringLiteral("The settings file cannot be edited: %1 %2.").arg(path, PathKindText(kind)),
-                              QStringLiteral("Error opening ") + kSettingsFileName);
-        return false;
-    }
-    try {
-        if (!places.userDirectory.isEmpty() && !QDir().mkpath(places.userDirectory))
-            throw RuntimeError(QStringLiteral("Cannot create the folder %1").arg(places.userDirectory));
-        CreateTextFile(path, NewSettingsContent(places));
-    } catch (const RuntimeError &error) {
-        platform_.ShowMessage(this, QStringLiteral("The settings file could not be created.\n%1").arg(error.description()),
-                              QStringLiteral("Error creating ") + kSettingsFileName);
-        return false;
-    }
-    return true;
-}
-
-void Form1::RefreshAlmanac()
-{
-    BusyCursor busy;
-    const QString reply = platform_.DownloadUrl(
-        AlmanacQuery(origins_.almanac, state_.Latitude, state_.Longitude, state_.QueryExtra, platform_.Now()), 0);
-    // Nothing fetched (offline, a failing host), or a reply that could not be
-    // read: the sun and moon of the last good refresh stay until the next one.
-    if (reply.isEmpty())
-        return;
-    const Result<AlmanacTexts> scan = ScanAlmanacReply(reply);
-    // A reply without any sun/moon marker still blanks the texts, as before.
-    if (!scan && scan.outcome != Outcome::Absent)
-        return;
-    const AlmanacComposition composition = ComposeAlmanac(scan.value);
-    state_.AlmanacText = composition.text;
-    state_.AlmanacTitle = composition.title;
-    // An illumination beyond 16 bits keeps the picture the window had.
-    if (const Result<int> image = MoonImageNumber(scan.value.illuminationText, scan.value.phaseWord)) {
-        setWindowIcon(ImageList1.Picture(image.value));
-        iconIndex_ = image.value;
-    }
-}
-
-void Form1::FetchTomorrowMoonrise()
-{
-    BusyCursor busy;
-    const QString reply = platform_.DownloadUrl(
-        TomorrowQuery(origins_.almanac, state_.Latitude, state_.Longitude, state_.QueryExtra, platform_.Now()), 0);
-    // The moonrise row keeps the last time found.
-    const Result<QString> moonrise = ScanTomorrowMoonrise(reply);
-    if (moonrise && !moonrise.value.isEmpty())
-        state_.MoonriseTomorrowText = moonrise.value;
-}
-
-void Form1::RefreshForecast()
-{
-    BusyCursor busy;
-    QString temperatureText;
-    const QString reply =
-        platform_.DownloadUrl(ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude), 0);
-    const net::DownloadReport report = platform_.LastDownloadReport();
-    const Result<ForecastExtraction> read = ExtractForecastReply(reply);
-    if (read.outcome == Outcome::Absent) {
-        busy.release();
-        platform_.ShowMessage(this, NoForecastText(report), QString());
-        return;
-    }
-    // A reply that did not load or whose scan failed changes only the title.
-    if (read) {
-        DisplayInputs inputs;
-        inputs.almanacText = state_.AlmanacText;
-        inputs.almanacTitle = state_.AlmanacTitle;
-        inputs.nextFullMoon = state_.NextFullMoon;
-        inputs.lastAlmanacTime = state_.LastAlmanacTime;
-        inputs.lastForecastTime = state_.LastForecastTime;
-        inputs.timerEnabled = Timer1->isActive();
-        const Result<ForecastView> view = ComposeForecastView(read.value, inputs);
-        temperatureText = view.value.temperatureText;
-        SetTemperature(view.value.labelText);
-        SetText1(view.value.text1);
-        if (view) {
-            lvwEmployees->clear();
-            for (const ListRow &row : view.value.rows)
-                AddRow(row);
-            FetchTomorrowMoonrise();
-            AddRow(MoonriseRow(state_.MoonriseTomorrowText));
-            for (const ListRow &row : view.value.timeRows)
-                AddRow(row);
-        }
-    }
-    setWindowTitle(Shown(ForecastTitle(temperatureText, state_.AlmanacTitle), kMostInLine));
-    repaint();
-    platform_.LetEventsRun();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // A handler may be waiting on the network or in the pause: it ends at
-    // once, shows nothing more, and the program ends with the window.
-    closed_ = true;
-    platform_.Quit();
+    // A handler may be waiting on the network, in the pause or on the
+    // editor: it ends at once, shows nothing more, and the program ends with
+    // the window.
+    logic_.Closed();
     QWidget::closeEvent(event);
 }
 
 void Form1::SetText1(const QString &text)
 {
-    text1Text_ = text;
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Text1->setPlainText(Shown(shown, kMostInTextBox));
 }
 
-void Form1::AddColumn(const QString &text, int width)
+// The five columns with their widths, or none (before start-up, and while
+// Location starts over).
+void Form1::SetColumns(bool present)
 {
-    const int index = columnCount_++;
-    lvwEmployees->setColumnCount(columnCount_);
-    lvwEmployees->headerItem()->setText(index, text);
-    lvwEmployees->setColumnWidth(index, width);
-}
-
-void Form1::ClearColumns()
-{
-    columnCount_ = 0;
     lvwEmployees->setColumnCount(0);
+    if (!present)
+        return;
+    const QList<std::pair<QString, int>> columns{
+        {QStringLiteral("Day"), 78}, {Degrees("Max "), 45}, {Degrees("Min "), 45},
+        {QStringLiteral("Rain %"), 45}, {QStringLiteral("Forecast Conditions"), 192}};
+    lvwEmployees->setColumnCount(int(columns.size()));
+    for (int index = 0; index < columns.size(); ++index) {
+        lvwEmployees->headerItem()->setText(index, columns[index].first);
+        lvwEmployees->setColumnWidth(index, columns[index].second);
+    }
 }
 
-void Form1::AddRow(const ListRow &row)
+void Form1::SetRows(const std::vector<ListRow> &rows)
 {
-    auto *item = new QTreeWidgetItem(lvwEmployees);
-    item->setText(0, Shown(row.text, kMostInLine));
-    for (int k = 0; k < row.subItems.size(); ++k)
-        item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
+    lvwEmployees->clear();
+    for (const ListRow &row : rows) {
+        auto *item = new QTreeWidgetItem(lvwEmployees);
+        item->setText(0, Shown(row.text, kMostInLine));
+        for (int k = 0; k < row.subItems.size(); ++k)
+            item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
+    }
 }

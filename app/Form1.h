@@ -1,18 +1,13 @@
 #pragma once
 
-#include "startup/FormState.h"
-#include "pictures/Pictures.h"
 #include "Platform.h"
-#include "startup/StartupFiles.h"
+#include "WindowLogic.h"
 
-#include "almanac/Almanac.h"
-#include "forecast/Display.h"
-#include "forecast/ForecastQuery.h"
+#include "pictures/Pictures.h"
 
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -20,42 +15,35 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 
-// Where the two services live. Tests point both at a loopback server; users
-// never change them.
-struct ServiceOrigins {
-    QString forecast = kForecastOrigin;
-    QString almanac = kAlmanacOrigin;
-};
-
 // The program's one window: the forecast list, the text box with the sun,
 // moon and current conditions, the temperature label, the two buttons, the
-// refresh timer and the moon pictures. It owns the form state and reaches
-// the world only through the platform.
+// refresh timer and the moon pictures. It draws what its window logic
+// decides, and hands the logic the timer's ticks, the clicks and the close.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
     explicit Form1(Platform &platform, ServiceOrigins origins = {}, QWidget *parent = nullptr);
 
-    // The four event handlers. None of them ever runs inside another: a tick
-    // that arrives while one runs does nothing, and a click waits until the
-    // running handler has returned.
-    void Form_Load();
-    void Timer1_Timer();
-    void Update_Click();
-    void Location_Click();
+    // The four event handlers, handed to the window logic (which runs none
+    // of them inside another).
+    void Form_Load() { logic_.Load(); }
+    void Timer1_Timer() { logic_.Tick(); }
+    void Update_Click() { logic_.UpdateClicked(); }
+    void Location_Click() { logic_.LocationClicked(); }
 
     // The refreshes; each handles its own failures.
-    void RefreshAlmanac();
-    void RefreshForecast();
-    void FetchTomorrowMoonrise();
+    void RefreshAlmanac() { logic_.RefreshAlmanac(); }
+    void RefreshForecast() { logic_.RefreshForecast(); }
+    void FetchTomorrowMoonrise() { logic_.FetchTomorrowMoonrise(); }
 
-    const FormState &State() const { return state_; }
+    const WindowLogic &Logic() const { return logic_; }
+    const FormState &State() const { return logic_.State(); }
     // The text box's text as the program composed it (CR LF line ends).
-    const QString &Text1Text() const { return text1Text_; }
+    const QString &Text1Text() const { return drawn_.text1; }
     // The picture of ImageList1 that is the window's icon; 0 for the sun.
-    int IconIndex() const { return iconIndex_; }
-    bool Busy() const { return busy_ > 0; }
+    int IconIndex() const { return drawn_.icon; }
+    bool Busy() const { return logic_.Busy(); }
 
     QTreeWidget *lvwEmployees;
     QPlainTextEdit *Text1;
@@ -74,31 +62,15 @@ private:
     void CreateControls();
     void CreateList();
     void DescribeForScreenReaders();
-    FilePlaces Places();
-    // Creates the settings file (and the user's folder for it) when nothing
-    // is there; false, after a message naming the path, when it cannot be edited.
-    bool PrepareSettingsFile(const FilePlaces &places);
-    void StartupSequence();
-    // The start-up's one message box: what failed reading the two files,
-    // with a reminder of the settings line's format.
-    void ShowErrorLoadingSettings(const QString &description);
+    // Puts the logic's view on the screen, touching only what changed.
+    void Draw(const WindowView &view, bool repaintNow);
     void SetText1(const QString &text);
     void SetTemperature(const QString &labelText);
-    void AddColumn(const QString &text, int width);
-    void ClearColumns();
-    void AddRow(const ListRow &row);
-    // Runs a handler unless another one is running; clicks that arrive
-    // meanwhile are kept and run afterwards.
-    void RunHandler(const std::function<void()> &handler, bool deferIfBusy);
-    void RunDeferredClicks();
+    void SetColumns(bool present);
+    void SetRows(const std::vector<ListRow> &rows);
 
     Platform &platform_;
-    ServiceOrigins origins_;
-    FormState state_;
-    QString text1Text_;
-    int iconIndex_ = 0;
-    int columnCount_ = 0;
-    int busy_ = 0;
-    bool closed_ = false;
-    std::vector<std::function<void()>> deferred_;
+    WindowLogic logic_;
+    WindowView drawn_;
+    bool everDrawn_ = false;
 };

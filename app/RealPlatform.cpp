@@ -1,5 +1,7 @@
 #include "RealPlatform.h"
 
+#include "startup/UserFolders.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -34,17 +36,54 @@ RealPlatform::RealPlatform(net::DownloadOptions download) : download_(std::move(
     download_.cancelled = [this] { return quitting_; };
 }
 
+void RealPlatform::AttachWindow(QWidget *window)
+{
+    window_ = window;
+}
+
 DateValue RealPlatform::Now()
 {
     return DateFromQDateTime(QDateTime::currentDateTime());
 }
 
-void RealPlatform::ShowMessage(QWidget *parent, const QString &text, const QString &title)
+QDateTime RealPlatform::NowUtc()
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+void RealPlatform::ShowMessage(const QString &text, const QString &title)
 {
     if (quitting_)
         return;
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? ProgramTitle() : title, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? ProgramTitle() : title, text, QMessageBox::Ok, window_);
     box.exec();
+}
+
+void RealPlatform::ShowFailure(Service service, const QString &text)
+{
+    if (quitting_)
+        return;
+    QPointer<QMessageBox> &box = failureBoxes_[service == Service::Forecast ? 0 : 1];
+    if (!box) {
+        // Not modal and not waited for: the timer goes on refreshing while
+        // the box is open, and a later success closes it.
+        box = new QMessageBox(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, window_);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+    }
+    box->setText(text);
+    box->show();
+}
+
+void RealPlatform::CloseFailure(Service service)
+{
+    if (QPointer<QMessageBox> &box = failureBoxes_[service == Service::Forecast ? 0 : 1])
+        box->close();
+}
+
+QMessageBox *RealPlatform::FailureBox(Service service) const
+{
+    return failureBoxes_[service == Service::Forecast ? 0 : 1];
 }
 
 bool RealPlatform::OpenInEditor(const QString &path)
@@ -92,13 +131,13 @@ bool RealPlatform::OpenInEditor(const QString &path)
     return !editorFailed_;
 }
 
-bool RealPlatform::ShowMessageWhileEditing(QWidget *parent, const QString &text)
+bool RealPlatform::ShowMessageWhileEditing(const QString &text)
 {
     if (quitting_)
         return true;
     if (editorFailed_)
         return false;
-    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, window_);
     editingBox_ = &box;
     box.exec();
     editingBox_ = nullptr;
@@ -129,18 +168,19 @@ bool RealPlatform::ProgramDirectoryWritable()
 
 QString RealPlatform::UserConfigDirectory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/selvorra");
+    return UserConfigFolder();
 }
 
-QString RealPlatform::DownloadUrl(const QString &url, int reload)
+QString RealPlatform::UserCacheDirectory()
 {
-    lastReport_ = net::DownloadReport();
-    return net::DownloadUrl(url, reload, download_, &lastReport_);
+    return UserCacheFolder();
 }
 
-net::DownloadReport RealPlatform::LastDownloadReport()
+Fetched RealPlatform::DownloadUrl(const QString &url, int reload)
 {
-    return lastReport_;
+    Fetched fetched;
+    fetched.body = net::DownloadUrl(url, reload, download_, &fetched.report);
+    return fetched;
 }
 
 void RealPlatform::LetEventsRun()
@@ -153,4 +193,7 @@ void RealPlatform::Quit()
     quitting_ = true;
     if (editingBox_)
         editingBox_->reject();
+    for (QPointer<QMessageBox> &box : failureBoxes_)
+        if (box)
+            box->close();
 }

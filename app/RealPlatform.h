@@ -13,23 +13,32 @@ public:
     // `download`: the bounds of every fetch (the program's own by default).
     explicit RealPlatform(net::DownloadOptions download = {});
 
+    void AttachWindow(QWidget *window) override;
     DateValue Now() override;
-    void ShowMessage(QWidget *parent, const QString &text, const QString &title) override;
+    QDateTime NowUtc() override;
+    void ShowMessage(const QString &text, const QString &title) override;
+    void ShowFailure(Service service, const QString &text) override;
+    void CloseFailure(Service service) override;
     bool OpenInEditor(const QString &path) override;
-    bool ShowMessageWhileEditing(QWidget *parent, const QString &text) override;
+    bool ShowMessageWhileEditing(const QString &text) override;
     void Pause(int milliseconds) override;
     QString ProgramDirectory() override;
     bool ProgramDirectoryWritable() override;
     QString UserConfigDirectory() override;
-    QString DownloadUrl(const QString &url, int reload) override;
-    net::DownloadReport LastDownloadReport() override;
+    QString UserCacheDirectory() override;
+    Fetched DownloadUrl(const QString &url, int reload) override;
     void LetEventsRun() override;
     void Quit() override;
 
+    // The failure box open for `service`, if any (for the tests).
+    QMessageBox *FailureBox(Service service) const;
+
 private:
     net::DownloadOptions download_;
-    net::DownloadReport lastReport_;
     bool quitting_ = false;
+    QPointer<QWidget> window_;
+    // One failure box per service, shown without waiting.
+    QPointer<QMessageBox> failureBoxes_[2];
     // The editor opener started last: its run number, whether it has ended
     // and whether it failed, and the box that waits while it runs.
     int editorRun_ = 0;

@@ -65,12 +65,14 @@ public:
     {
     }
 
-    void ShowMessage(QWidget *, const QString &text, const QString &) override
+    void ShowMessage(const QString &text, const QString &) override
     {
         ++messages;
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
+    void ShowFailure(Service, const QString &text) override { ShowMessage(text, QString()); }
     QString ProgramDirectory() override { return arguments_.dir; }
+    QString UserCacheDirectory() override { return arguments_.dir + QStringLiteral("/cache"); }
 
     int messages = 0;
 

@@ -80,7 +80,9 @@ public:
     QStringList messages;
 
     DateValue Now() override { return kNow; }
-    void ShowMessage(QWidget *, const QString &text, const QString &) override { messages << text; }
+    void ShowMessage(const QString &text, const QString &) override { messages << text; }
+    void ShowFailure(Service, const QString &text) override { messages << text; }
+    QString UserCacheDirectory() override { return directory_ + QStringLiteral("/cache"); }
     bool OpenInEditor(const QString &) override { return false; }
     void Pause(int) override {}
     QString ProgramDirectory() override { return directory_; }

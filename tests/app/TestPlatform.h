@@ -5,15 +5,17 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 // The platform under the tests' control: a clock that only moves when told
-// (a pause moves it by its length), message boxes recorded instead of shown,
-// an editor that runs a callback, downloads answered by a callback (the
-// report of the last one set by the test), and a
-// program directory in a fresh temporary folder.
+// (a pause moves it by its length), message boxes recorded instead of shown
+// (failure boxes also kept as open until closed), an editor that runs a
+// callback, downloads answered by a callback (with the report the test
+// sets), and the program's folders in a fresh temporary folder.
 class TestPlatform : public Platform {
 public:
     struct Message {
@@ -22,25 +24,30 @@ public:
     };
 
     DateValue now = MakeDate(2026, 12, 6, 10, 0, 0);
-    std::vector<Message> messages;
+    std::vector<Message> messages;   // every box shown, failure boxes too
+    std::map<Service, QString> openFailures;   // the failure boxes open now
     QStringList downloads;        // every URL asked for, in order
     QStringList events;           // "download <url>", "pause <ms>", "message <text>", "editor <path>"
     QStringList editorOpened;
     bool editorStarts = true;
     bool editorFailsLater = false;   // the editor fails while the "new location" box is up
     bool quit = false;
-    net::DownloadReport report;      // what LastDownloadReport() gives
+    net::DownloadReport report;      // the report every download gives
     std::function<void(const QString &path)> onEditor;   // e.g. rewrite the file
     std::function<void(const QString &text)> onMessage;  // e.g. click a button meanwhile
     std::function<QString(const QString &url)> onDownload;
     int eventsRun = 0;
     QTemporaryDir dir;
+    QTemporaryDir cacheHome;
+    QString cacheOverride;   // another run's cache folder
     QString directoryOverride;
     bool programWritable = true;   // false: an install for all users
 
     DateValue Now() override { return now; }
+    // The test clock's local time taken as UTC.
+    QDateTime NowUtc() override { return QDateTime(ToQDate(now), ToQTime(now), Qt::UTC); }
 
-    void ShowMessage(QWidget *, const QString &text, const QString &title) override
+    void ShowMessage(const QString &text, const QString &title) override
     {
         messages.push_back({text, title});
         events << QStringLiteral("message ") + text;
@@ -48,9 +55,21 @@ public:
             onMessage(text);
     }
 
-    bool ShowMessageWhileEditing(QWidget *parent, const QString &text) override
+    void ShowFailure(Service service, const QString &text) override
     {
-        ShowMessage(parent, text, QString());
+        openFailures[service] = text;
+        ShowMessage(text, QString());
+    }
+
+    void CloseFailure(Service service) override
+    {
+        if (openFailures.erase(service))
+            events << QStringLiteral("close failure box");
+    }
+
+    bool ShowMessageWhileEditing(const QString &text) override
+    {
+        ShowMessage(text, QString());
         return !editorFailsLater;
     }
 
@@ -75,15 +94,18 @@ public:
     }
     bool ProgramDirectoryWritable() override { return programWritable; }
     QString UserConfigDirectory() override { return dir.path() + QStringLiteral("/home/.config/selvorra"); }
+    // Apart from the program's folder, which the tests compare before and after.
+    QString UserCacheDirectory() override
+    {
+        return cacheOverride.isEmpty() ? cacheHome.path() + QStringLiteral("/selvorra") : cacheOverride;
+    }
 
-    QString DownloadUrl(const QString &url, int reload) override
+    Fetched DownloadUrl(const QString &url, int reload) override
     {
         downloads << url;
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
-        return onDownload ? onDownload(url) : QString();
+        return {onDownload ? onDownload(url) : QString(), report};
     }
-
-    net::DownloadReport LastDownloadReport() override { return report; }
 
     void Quit() override
     {

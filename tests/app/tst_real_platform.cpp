@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -24,6 +26,7 @@ public:
     DateValue now = MakeDate(2026, 12, 6, 10, 0, 0);
     DateValue Now() override { return now; }
     QString ProgramDirectory() override { return dir.path(); }
+    QString UserCacheDirectory() override { return dir.path() + QStringLiteral("/cache"); }
 };
 
 // A message box that should never have shown is closed after a while, so
@@ -105,7 +108,7 @@ private slots:
         StrayBoxGuard guard(8000);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!platform.ShowMessageWhileEditing(nullptr, QStringLiteral("Your new location will be updated.")));
+        QVERIFY(!platform.ShowMessageWhileEditing(QStringLiteral("Your new location will be updated.")));
         QVERIFY(!guard.closedOne);
         QVERIFY(clock.elapsed() < 3000);
     }
@@ -150,6 +153,71 @@ private slots:
         QVERIFY(!window.isVisible());
         QVERIFY(!guard.closedOne);
         QVERIFY(!window.Busy());
+    }
+
+    // Closing the window while Location waits, for the editor's answer or
+    // on its message, ends the program's work there: the window never comes
+    // back and nothing is fetched.
+    void closingDuringLocationEndsIt_data()
+    {
+        QTest::addColumn<int>("closeAtMs");
+        QTest::newRow("while the editor opens") << 500;
+        QTest::newRow("on the new-location message") << 2000;
+    }
+
+    void closingDuringLocationEndsIt()
+    {
+        QFETCH(int, closeAtMs);
+        StandIn("sleep 3");
+        testsupport::TestServer host;
+        QVERIFY(host.start());
+        FolderPlatform platform;
+        testsupport::WriteFile(platform.dir.filePath(kSettingsFileName), "1,2,3\r\n");
+        testsupport::WriteFile(platform.dir.filePath(kFullMoonFileName), "Full moons\r\n");
+        Form1 window(platform, {host.baseUrl(), host.baseUrl()});
+        window.show();
+        QTimer::singleShot(closeAtMs, &window, &QWidget::close);
+        QElapsedTimer clock;
+        clock.start();
+        window.Location_Click();
+        QVERIFY2(clock.elapsed() < closeAtMs + 1000, QByteArray::number(clock.elapsed()).constData());
+        QTest::qWait(100);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(host.requestCount(), 0);
+        QTest::qWait(3500 - closeAtMs);   // the stand-in editor ends
+    }
+
+    // A refresh's failure box waits for no one: the ticks behind it go on
+    // refreshing, a newer failure rewrites the one box, and a success closes it.
+    void failureBoxLetsTheTimerRun()
+    {
+        testsupport::TestServer host;
+        host.route("/MapClick.php", testsupport::Response::withStatus(503, "<html>Busy</html>"));
+        host.route("/api/rstt/oneday", testsupport::Response::ok(testsupport::SuiteFile("almanac/waxing-crescent-reply.json")));
+        QVERIFY(host.start());
+        FolderPlatform platform;
+        testsupport::WriteFile(platform.dir.filePath(kSettingsFileName), "1,2,3\r\n");
+        testsupport::WriteFile(platform.dir.filePath(kFullMoonFileName), "Full moons\r\n");
+        Form1 window(platform, {host.baseUrl(), host.baseUrl()});
+        StrayBoxGuard guard(8000);
+        window.Form_Load();
+        QMessageBox *box = platform.FailureBox(Service::Forecast);
+        QVERIFY(box && box->isVisible() && !box->isModal());
+        QVERIFY(box->text().contains(QStringLiteral("HTTP 503")));
+
+        host.route("/MapClick.php", testsupport::Response::withStatus(500, "<html>Broken</html>"));
+        platform.now = MakeDate(2026, 12, 6, 10, 1, 0);
+        window.Timer1_Timer();
+        QCOMPARE(host.requestCount(), 3);
+        QCOMPARE(platform.FailureBox(Service::Forecast), box);
+        QVERIFY(box->text().contains(QStringLiteral("HTTP 500")));
+
+        host.route("/MapClick.php", testsupport::Response::ok(testsupport::SuiteFile("forecast/replies/night-first-short.xml")));
+        platform.now = MakeDate(2026, 12, 6, 10, 3, 0);
+        window.Timer1_Timer();
+        QTRY_VERIFY(!platform.FailureBox(Service::Forecast));
+        QCOMPARE(window.lvwEmployees->topLevelItemCount(), 11);
+        QVERIFY(!guard.closedOne);
     }
 
     void editorRunningInsideCounts()

@@ -67,6 +67,28 @@ struct World {
         form->Timer1_Timer();
     }
 
+    // Both services answer well with the suite's own replies, but for the
+    // one the test has taken down.
+    bool forecastDown = false;
+    bool almanacDown = false;
+    void ServeHealthy()
+    {
+        platform.onDownload = [this](const QString &url) {
+            const bool forecast = url.contains(QStringLiteral("MapClick"));
+            if (forecast ? forecastDown : almanacDown)
+                return QString();
+            return QString::fromLatin1(testsupport::SuiteFile(
+                QString::fromLatin1(forecast ? "forecast/replies/night-first-short.xml" : "almanac/waxing-crescent-reply.json")));
+        };
+    }
+
+    // The text of the list's last two rows: the two refresh times.
+    QStringList TimeRows() const
+    {
+        const auto rows = windowcheck::ListRows(form->lvwEmployees);
+        return rows.size() < 2 ? QStringList() : QStringList{rows[rows.size() - 2][0], rows.last()[0]};
+    }
+
     int CountDownloads(const QString &needle) const
     {
         int n = 0;
@@ -77,7 +99,7 @@ struct World {
 };
 
 // A tick that ran both refreshes on 6 December: sun and moon first, the
-// pause, then the forecast (which finds none here), whose time is read after
+// pause, then the forecast with tomorrow's moonrise, whose time is read after
 // the pause.
 void CheckBothRefreshed(const World &w, DateValue almanacTime, DateValue forecastTime)
 {
@@ -85,7 +107,7 @@ void CheckBothRefreshed(const World &w, DateValue almanacTime, DateValue forecas
     QVERIFY(w.platform.events[0].contains("api/rstt/oneday?date=2026-12-06 "));
     QCOMPARE(w.platform.events[1], QStringLiteral("pause 5000"));
     QVERIFY(w.platform.events[2].contains("MapClick"));
-    QCOMPARE(w.platform.events[3], QStringLiteral("message ") + kNoForecast);
+    QVERIFY(w.platform.events[3].contains("api/rstt/oneday?date=2026-12-07 "));
     QCOMPARE(w.form->State().LastAlmanacTime, almanacTime);
     QCOMPARE(w.form->State().LastForecastTime, forecastTime);
 }
@@ -496,6 +518,7 @@ private slots:
         QFETCH(QDateTime, firstForecast);
 
         World w(kGoodSettings, kTable);
+        w.ServeHealthy();
         w.StartAt(DateFromQDateTime(start));
 
         // Ticks every minute on the minute plus the start's seconds, for 20 hours.
@@ -503,8 +526,10 @@ private slots:
         for (int minute = 1; minute <= 20 * 60 && (!almanacAt.isValid() || !forecastAt.isValid()); ++minute) {
             const QDateTime tick = start.addSecs(60 * minute);
             w.platform.downloads.clear();
+            w.platform.events.clear();
             w.TickAt(DateFromQDateTime(tick));
-            if (!almanacAt.isValid() && w.CountDownloads("api/rstt") > 0)
+            // The sun/moon refresh is the one the pause follows.
+            if (!almanacAt.isValid() && w.platform.events.contains(QStringLiteral("pause 5000")))
                 almanacAt = tick;
             if (!forecastAt.isValid() && w.CountDownloads("MapClick") > 0)
                 forecastAt = tick;
@@ -517,6 +542,7 @@ private slots:
     void bothDueOnOneTick()
     {
         World w(kGoodSettings, kTable);
+        w.ServeHealthy();
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         w.TickAt(MakeDate(2026, 12, 6, 18, 0, 30));
         CheckBothRefreshed(w, MakeDate(2026, 12, 6, 18, 0, 30), MakeDate(2026, 12, 6, 18, 0, 35));
@@ -525,6 +551,7 @@ private slots:
     void firstTickRefreshesNothing()
     {
         World w(kGoodSettings, kTable);
+        w.ServeHealthy();
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
         QVERIFY(w.platform.events.isEmpty());
@@ -533,22 +560,21 @@ private slots:
     void clockSetBack()
     {
         World w(kGoodSettings, kTable);
+        w.ServeHealthy();
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         // Two hours back (a corrected clock): both refreshes are due at once,
         // and counting goes on from the new times.
         w.TickAt(MakeDate(2026, 12, 6, 8, 0, 0));
         CheckBothRefreshed(w, MakeDate(2026, 12, 6, 8, 0, 0), MakeDate(2026, 12, 6, 8, 0, 5));
-        QCOMPARE(w.platform.downloads.size(), 2);
         w.TickAt(MakeDate(2026, 12, 6, 8, 29, 0));
-        QCOMPARE(w.platform.downloads.size(), 2);
+        QCOMPARE(w.CountDownloads("MapClick"), 1);
         w.TickAt(MakeDate(2026, 12, 6, 8, 30, 0));
-        QCOMPARE(w.platform.downloads.size(), 3);
-        QVERIFY(w.platform.downloads[2].contains("MapClick"));
+        QCOMPARE(w.CountDownloads("MapClick"), 2);
         // A minute back after that refresh: only the forecast's count is
         // negative (the sun/moon count sees no hour start passed either way).
         w.TickAt(MakeDate(2026, 12, 6, 8, 29, 30));
-        QCOMPARE(w.platform.downloads.size(), 4);
-        QVERIFY(w.platform.downloads[3].contains("MapClick"));
+        QCOMPARE(w.CountDownloads("MapClick"), 3);
+        QCOMPARE(w.CountDownloads("date=2026-12-06"), 1);
     }
 
     void updateRefreshesForecastOnly()
@@ -562,6 +588,142 @@ private slots:
         QVERIFY(w.platform.downloads[0].startsWith("https://forecast.weather.gov/MapClick.php?lat=1&lon=2&unit=0&lg=english&FcstType=dwml"));
         QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 10, 5, 0));
         QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 10, 0, 0));
+    }
+
+    // A failed refresh is tried again after 1, 2, 4, 8, 16, then every 30
+    // minutes; the first success puts it back on its ordinary count.
+    void retriesAfterFailure_data()
+    {
+        QTest::addColumn<bool>("almanac");      // which service is down
+        QTest::addColumn<int>("backAfter");     // minutes after 10:00 it answers again; -1 never
+        QTest::addColumn<QList<int>>("tries");  // minutes after 10:00 at which it is fetched
+        QTest::newRow("forecast down") << false << -1 << QList<int>{1, 3, 7, 15, 31, 61};
+        QTest::newRow("forecast back at 10:05") << false << 5 << QList<int>{1, 3, 7, 37, 67};
+        QTest::newRow("sun/moon down") << true << -1 << QList<int>{1, 3, 7, 15, 31, 61};
+    }
+
+    void retriesAfterFailure()
+    {
+        QFETCH(bool, almanac);
+        QFETCH(int, backAfter);
+        QFETCH(QList<int>, tries);
+        World w(kGoodSettings, kTable);
+        w.ServeHealthy();
+        (almanac ? w.almanacDown : w.forecastDown) = true;
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        QList<int> fetched;
+        for (int minute = 1; minute <= 90; ++minute) {
+            if (minute == backAfter)
+                (almanac ? w.almanacDown : w.forecastDown) = false;
+            w.platform.downloads.clear();
+            w.TickAt(MakeDate(2026, 12, 6, 10, minute, 0));
+            if (w.CountDownloads(almanac ? "date=2026-12-06" : "MapClick") > 0)
+                fetched << minute;
+        }
+        QCOMPARE(fetched, tries);
+    }
+
+    void timeRowsShowTheLastSuccess()
+    {
+        World w(kGoodSettings, kTable);
+        w.ServeHealthy();
+        w.almanacDown = true;
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        QCOMPARE(w.TimeRows(), (QStringList{"(not yet)", "10:00 AM"}));
+        w.almanacDown = false;
+        w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
+        w.almanacDown = true;
+        w.TickAt(MakeDate(2026, 12, 6, 18, 0, 0));
+        // The sun/moon refresh of 18:00 failed; the forecast after it did not.
+        QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
+        w.forecastDown = true;
+        w.platform.now = MakeDate(2026, 12, 6, 18, 10, 0);
+        w.form->Update_Click();
+        QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
+    }
+
+    // A refresh's failure box waits for no one; there is one per service,
+    // a newer failure rewrites it, and a success closes it.
+    void oneFailureBoxPerServiceClosedBySuccess()
+    {
+        World w(kGoodSettings, kTable);
+        w.ServeHealthy();
+        w.forecastDown = true;
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        QCOMPARE(w.platform.openFailures.size(), size_t(1));
+        QCOMPARE(w.platform.openFailures[Service::Forecast], kNoForecast);
+        w.platform.report.host = QStringLiteral("forecast.weather.gov");
+        w.platform.report.httpStatus = 503;
+        w.platform.report.reason = QStringLiteral("Service Unavailable");
+        w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
+        QCOMPARE(w.platform.openFailures.size(), size_t(1));
+        QCOMPARE(w.platform.openFailures[Service::Forecast],
+                 QStringLiteral("The forecast service at forecast.weather.gov answered with an error: HTTP 503 Service Unavailable."));
+        w.forecastDown = false;
+        w.platform.report = {};
+        w.TickAt(MakeDate(2026, 12, 6, 10, 3, 0));
+        QVERIFY(w.platform.openFailures.empty());
+        QVERIFY(w.platform.events.contains(QStringLiteral("close failure box")));
+        QCOMPARE(w.TimeRows().value(1), QStringLiteral("10:03 AM"));
+    }
+
+    // Clicks on a command that is running or already waiting are dropped;
+    // other commands keep their turn.
+    void repeatedClicksMerge()
+    {
+        World w(kGoodSettings, kTable);
+        w.ServeHealthy();
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        const auto serve = w.platform.onDownload;
+        bool clicked = false;
+        w.platform.onDownload = [&](const QString &url) {
+            if (!clicked && url.contains(QStringLiteral("MapClick"))) {
+                clicked = true;
+                for (int i = 0; i < 3; ++i)
+                    w.form->Update_Click();
+                w.form->Location_Click();
+                w.form->Location_Click();
+            }
+            return serve(url);
+        };
+        w.form->Update_Click();
+        QTRY_VERIFY(!w.form->Busy() && w.platform.editorOpened.size() == 1);
+        QTest::qWait(50);
+        // The Update that ran, then Location's start-up once: two forecasts.
+        QCOMPARE(w.CountDownloads("MapClick"), 2);
+        QCOMPARE(w.platform.editorOpened.size(), 1);
+    }
+
+    // Closing the window while Location waits for the editor or on its
+    // message ends the command there: nothing runs or shows after it.
+    void closeDuringLocationEndsIt_data()
+    {
+        QTest::addColumn<bool>("inMessage");
+        QTest::newRow("while the editor opens") << false;
+        QTest::newRow("on the new-location message") << true;
+    }
+
+    void closeDuringLocationEndsIt()
+    {
+        QFETCH(bool, inMessage);
+        World w(kGoodSettings, kTable);
+        w.ServeHealthy();
+        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
+        const auto rows = windowcheck::ListRows(w.form->lvwEmployees);
+        w.platform.messages.clear();
+        if (inMessage)
+            w.platform.onMessage = [&](const QString &) { w.form->close(); };
+        else
+            w.platform.onEditor = [&](const QString &) { w.form->close(); };
+        w.form->Location_Click();
+        QCOMPARE(w.platform.messages.size(), size_t(inMessage ? 1 : 0));
+        QVERIFY(w.platform.downloads.isEmpty());
+        QVERIFY(!w.form->isVisible());
+        QCOMPARE(windowcheck::ListRows(w.form->lvwEmployees), rows);
+        w.form->Update_Click();
+        w.TickAt(MakeDate(2026, 12, 6, 19, 0, 0));
+        QVERIFY(w.platform.downloads.isEmpty());
+        QVERIFY(!w.form->isVisible());
     }
 
     void noHandlerRunsInsideAnother()

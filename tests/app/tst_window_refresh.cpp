@@ -95,28 +95,30 @@ private slots:
         World w;
         w.forecastReply = Text(kSanCarlos.file);
         w.almanacReply = Text(kReykjavik.file);
-        w.tomorrowReply = QString();
+        w.tomorrowReply = Text(kVrindavan.file);
         w.form->Form_Load();
-        // Tomorrow's fetch found nothing: the row keeps the (empty) earlier value.
-        CheckWindow(*w.form, kSanCarlos, Shown(kReykjavik), QString(), {"10:00 AM", "10:00 AM"});
+        CheckWindow(*w.form, kSanCarlos, Shown(kReykjavik), kVrindavan.moonrise, {"10:00 AM", "10:00 AM"});
         const QString label = w.form->Label1->text();
         const QString text = w.form->Text1Text();
         const QString almanacTitle = w.form->State().AlmanacTitle;
         QCOMPARE(almanacTitle, AlmanacTitle(kReykjavik));
 
-        // A reply that does not load: only the title changes, to the sun/moon title alone.
+        // A reply that does not load: only the title changes, to the sun/moon
+        // title alone, and a message says why.
         w.forecastReply = QStringLiteral("<dwml>Daily Minimum <unclosed>");
         w.form->Update_Click();
         QCOMPARE(w.form->windowTitle(), almanacTitle);
         QCOMPARE(w.form->Label1->text(), label);
         QCOMPARE(w.form->Text1Text(), text);
         QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 11);
+        QCOMPARE(w.platform.messages.size(), size_t(1));
+        QVERIFY(w.platform.messages[0].text.startsWith(QStringLiteral("The forecast from forecast.weather.gov could not be read: ")));
 
         // No forecast at all: a message, and nothing else changes.
         w.forecastReply = QString();
         w.form->Update_Click();
-        QCOMPARE(w.platform.messages.size(), size_t(1));
-        QCOMPARE(w.platform.messages[0].text, QStringLiteral("No forecast for this location available."));
+        QCOMPARE(w.platform.messages.size(), size_t(2));
+        QCOMPARE(w.platform.messages[1].text, QStringLiteral("No forecast for this location available."));
         QCOMPARE(w.form->windowTitle(), almanacTitle);
 
         // A scan error (an observation marker with nothing after it) takes the error path.
@@ -149,32 +151,38 @@ private slots:
         QCOMPARE(w.form->State().AlmanacText, text);
 
         // A failed download (offline after a sleep) keeps the texts and icon
-        // of the last good refresh; the forecast after the pause shows them.
+        // of the last good refresh of the same day; the forecast after the
+        // pause shows them.
         w.almanacReply = QString();
-        w.platform.now = MakeDate(2026, 12, 7, 2, 0, 0);
+        w.platform.now = MakeDate(2026, 12, 6, 23, 0, 0);
         w.form->Timer1_Timer();
         QCOMPARE(w.form->IconIndex(), kSvalbard.picture);
         QCOMPARE(w.form->State().AlmanacText, text);
         QVERIFY(w.form->Text1Text().startsWith(text));
 
-        // A reply that arrives but holds nothing usable is still taken: the
-        // labels alone and the new moon.
+        // The next day the observatory sends only its error: the window holds
+        // nothing of the observatory's for that date, so it shows the values
+        // computed here, marked as such, never the labels alone.
         w.almanacReply = QStringLiteral("{\"error\": \"no data\"}");
         w.tomorrowReply = w.almanacReply;   // today is 7 December now
         w.platform.now = MakeDate(2026, 12, 7, 10, 0, 0);
         w.form->Timer1_Timer();
-        QCOMPARE(w.form->IconIndex(), kNothingUsable.picture);
-        QCOMPARE(w.form->State().AlmanacText, AlmanacText(kNothingUsable));
-        QCOMPARE(w.form->State().AlmanacTitle, AlmanacTitle(kNothingUsable));
+        const QString computed = w.form->State().AlmanacText;
+        QVERIFY2(computed.startsWith(QStringLiteral("Sunrise:  6:")) && computed.endsWith(QStringLiteral(" visible (computed)\r\n")),
+                 qPrintable(computed));
+        QVERIFY(w.form->State().AlmanacTitle.endsWith(QStringLiteral(" (computed)")));
+        QVERIFY(w.form->IconIndex() >= 1 && w.form->IconIndex() <= 8);
+        QVERIFY(ListRows(w.form->lvwEmployees).value(8).value(4).endsWith(QStringLiteral(" (computed)")));
     }
 
     void autoOffRow()
     {
         World w("32.8007,-117.0497,tz=-8,auto update=false\r\n");
         w.forecastReply = Text(kLaMesaJune.file);
+        w.almanacReply = Text(kMayapur.file);
+        w.tomorrowReply = Text(kVrindavan.file);
         w.form->Form_Load();
-        // The sun/moon service gave nothing: no texts yet, and the sun.
-        CheckWindow(*w.form, kLaMesaJune, kNoAlmanacYet, QString(), {"(auto off)"});
+        CheckWindow(*w.form, kLaMesaJune, Shown(kMayapur), kVrindavan.moonrise, {"(auto off)"});
         QVERIFY(!w.form->Timer1->isActive());
     }
 };

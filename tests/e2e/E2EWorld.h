@@ -64,12 +64,14 @@ public:
         options.cancelled = [this] { return quit; };
     }
 
-    QString DownloadUrl(const QString &url, int reload) override
+    Fetched DownloadUrl(const QString &url, int reload) override
     {
         downloads << url;
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
-        report = net::DownloadReport();
-        return net::DownloadUrl(url, reload, options, &report);
+        Fetched fetched;
+        fetched.body = net::DownloadUrl(url, reload, options, &fetched.report);
+        report = fetched.report;
+        return fetched;
     }
 };
 

@@ -5,10 +5,16 @@
 // records of the replies.
 #include "E2EWorld.h"
 
+#include "startup/ReplyCache.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace e2e;
 using namespace recorded;
+
+Q_DECLARE_METATYPE(const recorded::Almanac *)
 
 class EndToEndTest : public QObject {
     Q_OBJECT
@@ -204,6 +210,126 @@ private slots:
         QCOMPARE(w.forecastHost.requestCount(), 2);
         QCOMPARE(w.almanacHost.requestCount(), 3);
         QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 10);
+    }
+
+    // A start without network shows the last good replies that the run
+    // before kept, when they are for this place and young enough; anything
+    // else kept is passed over, and a cache that cannot be written costs
+    // nothing else.
+    void startFromTheKeptReplies_data()
+    {
+        QTest::addColumn<QDateTime>("restart");
+        QTest::addColumn<QString>("damage");        // done to the kept files before the restart
+        QTest::addColumn<QString>("forecastTime");  // the forecast's time row; empty: no forecast shown
+        QTest::addColumn<bool>("almanacKept");      // today's observatory reply shown, else computed values
+        const QDateTime hourLater(QDate(2026, 12, 6), QTime(11, 0));
+        QTest::newRow("an hour later") << hourLater << QString() << QStringLiteral("10:00 AM") << true;
+        QTest::newRow("the next morning") << QDateTime(QDate(2026, 12, 7), QTime(9, 0)) << QString()
+                                          << QStringLiteral("Dec 6 10:00 AM") << false;
+        QTest::newRow("48 hours and a minute later")
+            << QDateTime(QDate(2026, 12, 8), QTime(10, 1)) << QString() << QString() << false;
+        QTest::newRow("kept files cut short") << hourLater << QStringLiteral("truncate") << QString() << false;
+        QTest::newRow("kept files replaced by links") << hourLater << QStringLiteral("link") << QString() << false;
+        QTest::newRow("kept replies hostile") << hourLater << QStringLiteral("hostile") << QString() << false;
+        QTest::newRow("kept for another place") << hourLater << QStringLiteral("place") << QString() << false;
+        QTest::newRow("cache folder cannot be made") << hourLater << QStringLiteral("unwritable") << QString() << false;
+    }
+
+    void startFromTheKeptReplies()
+    {
+        QFETCH(QDateTime, restart);
+        QFETCH(QString, damage);
+        QFETCH(QString, forecastTime);
+        QFETCH(bool, almanacKept);
+        QTemporaryDir home;
+        const QString cache = home.filePath("selvorra");
+        if (damage == QStringLiteral("unwritable"))
+            WriteFile(cache, "not a folder");
+        {
+            World first;
+            first.platform.cacheOverride = cache;
+            StartUp(first);
+        }
+        const QStringList kept{"forecast", "almanac", "tomorrow"};
+        for (const QString &name : kept) {
+            const QString path = cache + QLatin1Char('/') + name;
+            if (damage == QStringLiteral("truncate")) {
+                QVERIFY(QFile::resize(path, QFileInfo(path).size() - 1));
+            } else if (damage == QStringLiteral("link")) {
+                QVERIFY(QFile::rename(path, home.filePath(name)));
+                QVERIFY(QFile::link(home.filePath(name), path));
+            }
+        }
+        if (damage == QStringLiteral("hostile")) {
+            const QDateTime fetched(QDate(2026, 12, 6), QTime(10, 0), Qt::UTC);
+            const QString place = QStringLiteral("35.9656,-114.836,auto update=true");
+            QVERIFY(StoreCachedReply(cache, "forecast", place, fetched, "<dwml>Daily Minimum <unclosed", 1 << 20));
+            QVERIFY(StoreCachedReply(cache, "almanac", place + "|2026-12-06", fetched, "<html>503</html>", 1 << 20));
+        }
+
+        World w;
+        w.platform.cacheOverride = cache;
+        w.platform.now = DateFromQDateTime(restart);
+        w.origins.forecast = World::RefusingOrigin();
+        w.origins.almanac = World::RefusingOrigin();
+        w.WriteSettings(damage == QStringLiteral("place") ? QByteArray("40.7831,-73.9712, auto update=true\r\n") : kSettings);
+        w.WriteTable(kTable);
+        w.Start();
+        QCOMPARE(w.platform.messages.size(), size_t(1));
+        QVERIFY(w.platform.messages[0].text.startsWith(QStringLiteral("The forecast could not be downloaded: ")));
+        const QString almanac = w.form->State().AlmanacText;
+        if (almanacKept)
+            QCOMPARE(almanac, AlmanacText(kReykjavik));
+        else
+            QVERIFY2(almanac.endsWith(QStringLiteral(" visible (computed)\r\n")), qPrintable(almanac));
+        if (forecastTime.isEmpty()) {
+            QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+            QCOMPARE(w.form->Label1->text(), QString());
+            return;
+        }
+        const QList<QStringList> rows = ListRows(w.form->lvwEmployees);
+        QCOMPARE(rows.mid(0, 7), kLaMesaApril.rows);
+        QCOMPARE(rows.value(9).value(0), almanacKept ? QStringLiteral("10:00 AM") : QStringLiteral("(not yet)"));
+        QCOMPARE(rows.value(10).value(0), forecastTime);
+        QCOMPARE(w.form->Text1Text(), almanac + Conditions(kLaMesaApril));
+        QCOMPARE(w.form->windowTitle(), kLaMesaApril.temperature + kDeg + QStringLiteral("F") + w.form->State().AlmanacTitle);
+    }
+
+    // The observatory gone for the day: the window shows what it would have
+    // answered, computed here and marked. Each row is a recorded reply's
+    // place and date; the query's time zone is the reply's less the daylight
+    // hour that dst=true adds on these US summer dates.
+    void observatoryGoneComputedSky_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<const Almanac *>("recordedDay");
+        QTest::newRow("Mayapur, waning crescent") << QByteArray("23.4242,88.3888,tz=4.5\r\n") << QDate(2026, 4, 14) << &kMayapur;
+        QTest::newRow("Reykjavik, sunset after midnight")
+            << QByteArray("64.1466,-21.9426,tz=-1\r\n") << QDate(2026, 6, 26) << &kReykjavik;
+        QTest::newRow("Svalbard, polar day, two moonsets")
+            << QByteArray("78.22,15.65,tz=0\r\n") << QDate(2026, 6, 21) << &kSvalbard;
+        QTest::newRow("Vrindavan, full moon") << QByteArray("27.583333,77.7,tz=4.5\r\n") << QDate(2026, 6, 30) << &kVrindavan;
+    }
+
+    void observatoryGoneComputedSky()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QDate, date);
+        QFETCH(const Almanac *, recordedDay);
+        World w;
+        w.platform.now = DateFromQt(date, QTime(10, 0));
+        w.WriteSettings(settings);
+        w.WriteTable("Full moons\r\n2026-12-23 17:28\r\n");
+        w.ServeForecast(Reply(kLaMesaApril));
+        // Only tomorrow's question is answered; today's gets the 404 page.
+        w.ServeAlmanac({{date.addDays(1).toString(Qt::ISODate).toLatin1(), Reply(kSvalbard)}});
+        w.Start();
+        QVERIFY(w.platform.messages.empty());
+        AlmanacShown computed = Shown(*recordedDay);
+        computed.text.insert(computed.text.size() - 2, QStringLiteral(" (computed)"));
+        computed.title += QStringLiteral(" (computed)");
+        CheckWindow(*w.form, kLaMesaApril, computed, kSvalbard.moonrise, {"(not yet)", "10:00 AM"});
     }
 };
 

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "Platform.h"
+
+#include "almanac/Almanac.h"
+#include "forecast/Display.h"
+#include "forecast/ForecastQuery.h"
+#include "startup/FormState.h"
+#include "startup/StartupFiles.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Where the two services live. Tests point both at a loopback server; users
+// never change them.
+struct ServiceOrigins {
+    QString forecast = kForecastOrigin;
+    QString almanac = kAlmanacOrigin;
+};
+
+// Everything the window shows, as plain data: the window draws exactly this.
+struct WindowView {
+    bool shown = false;
+    QString title = QStringLiteral("Selvorra Boulder City");
+    int icon = 0;                 // picture of the image list; 0 for the sun
+    QString label;                // the temperature label
+    QString text1;                // the text box, CR LF line ends
+    bool columns = false;         // the list's five columns are there
+    std::vector<ListRow> rows;
+    bool timerOn = true;
+    bool operator==(const WindowView &) const = default;
+};
+
+// A refresh that failed is tried again after a growing wait, counted from
+// its last try; the first success clears it.
+struct RetryState {
+    int failures = 0;            // failed tries since the last success
+    DateValue lastAttempt = 0;
+};
+
+// Minutes to wait after `failures` failed tries in a row: 1, 2, 4, 8, 16,
+// then 30 for as long as the service stays away.
+int RetryWaitMinutes(int failures);
+
+// What a forecast refresh that got no forecast says: the download's failure,
+// the service's error status, an empty answer, or that the place has none.
+QString NoForecastText(const Fetched &fetched);
+
+// What the sun/moon values on show were made for: the place (its three
+// settings texts) and the local date; `computed` when they were computed
+// here rather than fetched.
+struct AlmanacOrigin {
+    QString place;
+    DateValue date = 0;
+    bool computed = false;
+    bool operator==(const AlmanacOrigin &) const = default;
+};
+
+// The window's logic without widgets: the start-up, the refresh schedule,
+// the refreshes, the two commands and the wording of every message. It owns
+// the form state and reaches the world through the platform; whenever what
+// the window shows changes, it hands the new view to `draw`.
+class WindowLogic : public QObject {
+    Q_OBJECT
+
+public:
+    // `repaint`: paint at once (the refresh's closing step), not later.
+    using Drawer = std::function<void(const WindowView &view, bool repaint)>;
+
+    WindowLogic(Platform &platform, ServiceOrigins origins, Drawer draw);
+
+    // The four events. None of them ever runs inside another: a tick that
+    // arrives while one runs does nothing, and a click waits until the
+    // running one has returned, unless the same command is already running
+    // or waiting, when it is dropped. After Closed() nothing runs any more.
+    void Load();
+    void Tick();
+    void UpdateClicked();
+    void LocationClicked();
+    void Closed();
+
+    // The refreshes; each handles its own failures and says whether it
+    // went through.
+    bool RefreshAlmanac();
+    bool RefreshForecast();
+    void FetchTomorrowMoonrise();
+
+    const FormState &State() const { return state_; }
+    const WindowView &View() const { return view_; }
+    bool Busy() const { return running_.has_value(); }
+    bool IsClosed() const { return closed_; }
+    const RetryState &ForecastRetry() const { return forecastRetry_; }
+    const RetryState &AlmanacRetry() const { return almanacRetry_; }
+
+private:
+    enum class Command { Load, Tick, Update, Location };
+    void Run(Command command, const std::function<void()> &handler);
+    void RunWaiting();
+
+    void StartupSequence();
+    void TickHandler();
+    void LocationHandler();
+    FilePlaces Places();
+    bool PrepareSettingsFile(const FilePlaces &places);
+
+    bool AlmanacDue(DateValue now) const;
+    bool ForecastDue(DateValue now) const;
+    void AlmanacFailed(DateValue attempt);
+    void ShowAlmanac(const AlmanacTexts &texts, bool computed);
+    std::vector<ListRow> TimeRows() const;
+    QString StampText(DateValue time) const;
+    // Shows an extracted forecast (with tomorrow's moonrise fetched when
+    // `live`); the reason when its composition stopped, else empty.
+    QString ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, bool live,
+                         QString &temperatureText);
+    // The last good replies: kept after each success, shown at start-up.
+    void Keep(const QString &name, const QString &key, const QString &body);
+    void ShowKept();
+    QString PlaceKey() const;
+    QString DatedKey(DateValue date) const;
+    void Draw(bool repaint = false);
+
+    Platform &platform_;
+    ServiceOrigins origins_;
+    Drawer draw_;
+    FormState state_;
+    WindowView view_;
+    bool closed_ = false;
+    std::optional<Command> running_;
+    std::vector<std::pair<Command, std::function<void()>>> waiting_;
+    RetryState forecastRetry_;
+    RetryState almanacRetry_;
+    // The last successful refresh of each service (what the time rows show).
+    std::optional<DateValue> forecastSuccess_;
+    std::optional<DateValue> almanacSuccess_;
+    std::optional<AlmanacOrigin> almanacOrigin_;
+    std::optional<AlmanacOrigin> moonriseOrigin_;
+};
