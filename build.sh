@@ -176,7 +176,9 @@ case "${1:-}" in
     cd "$BUILD_DIR"
     echo "== Forecast and sun/moon pipelines, per recorded reply (compare the medians)"
     ./bench/selvorra_pipeline_bench
-    echo "== Start-up, memory and connections against two loopback HTTPS servers"
+    echo "== One day's sun and moon values computed here (aim: under 1 ms)"
+    ./bench/selvorra_sky_bench
+    echo "== Start-up, memory and connections against two loopback HTTPS servers; offline start from the kept replies"
     QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
     echo "== Time and memory of each text stage as hostile inputs grow (1, 4, 16 MiB)"
     ./bench/selvorra_scaling_bench

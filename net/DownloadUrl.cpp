@@ -575,7 +575,7 @@ QString DescribeFailure(const DownloadReport &report)
     case Failure::TooLarge:
         return QStringLiteral("the reply from %1 was too large").arg(host);
     case Failure::HeadersTooLarge:
-        return QStringLiteral("the headers of the reply from %1 were too large").arg(host);
+        return QStringLiteral("the reply's headers were too large (from %1)").arg(host);
     case Failure::UnrequestedCompression:
         return QStringLiteral("%1 sent a compressed reply (Content-Encoding: %2) that was not asked for")
             .arg(host, report.detail);

@@ -123,7 +123,7 @@ const std::vector<FailureRow> &FailureRows()
         late.headerDelayMs = 2000;
         r.push_back({"window closed while waiting", late, net::Failure::Cancelled, 0, {}, 200});
         r.push_back({"certificate not trusted", Response::ok("x"), net::Failure::Certificate, 0, {}, 0, false});
-        const QString tooLarge = QStringLiteral("the headers of the reply from 127.0.0.1 were too large");
+        const QString tooLarge = QStringLiteral("the reply's headers were too large (from 127.0.0.1)");
         r.push_back({"one header line of 200 KiB", withHeaders(Response::ok("x"), {{"X-Filler", QByteArray(200 * 1024, 'h')}}),
                      net::Failure::HeadersTooLarge, 200, {}, 0, true, tooLarge});
         testsupport::HeaderList many;
