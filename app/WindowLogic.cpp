@@ -50,7 +50,12 @@ bool RetryDue(const RetryState &retry, DateValue now)
 // which should not show a busy pointer).
 class BusyCursor {
 public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    // Only where there is a screen: the logic also runs without one.
+    BusyCursor() : active_(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+    {
+        if (active_)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     ~BusyCursor() { release(); }
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
@@ -64,7 +69,7 @@ public:
     }
 
 private:
-    bool active_ = true;
+    bool active_;
 };
 
 } // namespace
