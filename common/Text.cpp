@@ -108,3 +108,51 @@ double LeadingNumber(const QString &text)
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     return strtod_l(text.mid(start, i - start).toLatin1().constData(), nullptr, cLocale);
 }
+
+namespace {
+
+// A character that never reaches the screen: controls, the two
+// noncharacters of the basic plane, and the marks that would turn the
+// direction of the text around them.
+bool Unprintable(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF || (c >= 0x202A && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+QString SafeText(const QString &text, qsizetype most)
+{
+    if (most <= 0)
+        return {};
+    QString out;
+    out.reserve(std::min(text.size(), most + 1));
+    bool space = false; // white space seen since the last kept character
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n && out.size() <= most; ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text.at(i + 1).unicode());
+        if (!pair && QChar::isSpace(c)) {
+            space = true;
+            continue;
+        }
+        if (!pair && (QChar::isSurrogate(c) || Unprintable(c)))
+            continue;
+        if (space && !out.isEmpty())
+            out += u' ';
+        space = false;
+        out += QChar(c);
+        if (pair)
+            out += text.at(++i);
+    }
+    if (out.size() > most) {
+        qsizetype cut = most;
+        if (QChar::isHighSurrogate(out.at(cut - 1).unicode()))
+            --cut;
+        out.truncate(cut);
+        if (out.endsWith(u' '))
+            out.chop(1);
+    }
+    return out;
+}

@@ -44,3 +44,14 @@ DigitRun ReadDigits(QStringView text, qsizetype from, int base = 10);
 // optional exponent; reading stops at the first character that cannot
 // continue the number.
 double LeadingNumber(const QString &text);
+
+// Text from a server made fit for a label or a tooltip: printable characters
+// only (C0 and C1 controls, lone surrogate halves, U+FFFE, U+FFFF and the
+// bidirectional embeddings, overrides and isolates U+202A-U+202E and
+// U+2066-U+2069 dropped), every run of white space (tabs and line breaks
+// included) one space, no space at either end, and at most `most` UTF-16
+// units, never ending in half a surrogate pair nor in a space. Markup stays
+// as the characters it is written in. Stops reading once it has more than
+// `most` units, so a long text costs no more than its kept part and what
+// it drops on the way.
+QString SafeText(const QString &text, qsizetype most);

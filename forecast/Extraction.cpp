@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace {
 
@@ -261,6 +262,116 @@ void ScanObservations(const pugi::xml_node &element, ForecastExtraction &out)
     }
 }
 
+// What the window shows beside the table: the hazards, each row's whole
+// worded forecast and when the reply was made. These are read from the
+// document itself, not from the flattened fields.
+
+constexpr qsizetype kHeadlineMost = 120;
+constexpr qsizetype kUrlMost = 2048;
+constexpr qsizetype kPeriodTextMost = 1000;
+constexpr size_t kMostHazards = 100;
+// Longer than any date and time with an offset: a longer text is no date.
+constexpr qsizetype kLongestIssued = 64;
+
+QString Utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// The period whose name list row `row` shows, counted from 0 in the 12-hour
+// layout, as the name scan picks them: every second period from the first,
+// or for a night-first reply the opening night alone and then every second
+// period from the day after it.
+int PeriodOfRow(int row, bool nightFirst)
+{
+    if (!nightFirst)
+        return 2 * (row - 1);
+    return row == 1 ? 0 : 2 * row - 3;
+}
+
+// Calls `visit` for every element below `top` in document order, walking by
+// the parent and sibling links (no stack grows with the depth). The
+// elements below one for which `visit` returns false are passed over.
+template <typename Visit>
+void EachElementBelow(const pugi::xml_node &top, Visit visit)
+{
+    pugi::xml_node node = top.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element && visit(node) && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != top && !node.next_sibling())
+            node = node.parent();
+        if (node == top)
+            return;
+        node = node.next_sibling();
+    }
+}
+
+void TakeHazard(const pugi::xml_node &hazard, std::vector<Hazard> &hazards)
+{
+    Hazard h{SafeText(Utf8(hazard.attribute("headline").value()), kHeadlineMost),
+             SafeText(Utf8(hazard.child("hazardTextURL").text().get()), kUrlMost)};
+    if (std::find(hazards.begin(), hazards.end(), h) == hazards.end())
+        hazards.push_back(std::move(h));
+}
+
+// The whole worded forecast of each row, from the <text> elements of the
+// worded forecast in period order.
+void TakePeriodTexts(const pugi::xml_node &wordedForecast, bool nightFirst, ForecastExtraction &out)
+{
+    const int lastPeriod = PeriodOfRow(kLastShownRow, nightFirst);
+    std::array<const char *, 2 * kLastShownRow> texts{};
+    int period = 0;
+    for (const pugi::xml_node &text : wordedForecast.children("text")) {
+        if (period > lastPeriod)
+            break;
+        texts[static_cast<size_t>(period++)] = text.text().get();
+    }
+    for (int row = 1; row <= kLastShownRow; ++row) {
+        const int p = PeriodOfRow(row, nightFirst);
+        if (p < period)
+            out.periodTexts[static_cast<size_t>(row)] = SafeText(Utf8(texts[static_cast<size_t>(p)]), kPeriodTextMost);
+    }
+}
+
+// Hazards and worded forecasts of the forecast data element. A hazard is a
+// <hazard> in a <hazard-conditions> (each <hazards> element holds one); the
+// worded forecast is the first <wordedForecast>.
+void ReadForecastExtras(const pugi::xml_node &data, bool nightFirst, ForecastExtraction &out)
+{
+    bool worded = false;
+    EachElementBelow(data, [&](const pugi::xml_node &element) {
+        const std::string_view name = element.name();
+        if (name == "hazard") {
+            if (out.hazards.size() < kMostHazards && std::string_view(element.parent().name()) == "hazard-conditions")
+                TakeHazard(element, out.hazards);
+            return false;
+        }
+        if (name == "wordedForecast") {
+            if (!worded)
+                TakePeriodTexts(element, nightFirst, out);
+            worded = true;
+            return false;
+        }
+        return true;
+    });
+}
+
+// When the reply was made: the head's creation date. Only a date and time
+// with its offset (or "Z") tells the instant; anything else stays invalid.
+QDateTime IssuedOf(const pugi::xml_node &root)
+{
+    const QString text = Utf8(root.child("head").child("product").child("creation-date").text().get()).trimmed();
+    if (text.size() > kLongestIssued)
+        return {};
+    const QDateTime issued = QDateTime::fromString(text, Qt::ISODate);
+    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
+        return {};
+    return issued;
+}
+
 // Parsed as a fragment so that what lies outside the root element stays in
 // the document, where the tree check can refuse it.
 constexpr unsigned kParseOptions =
@@ -317,6 +428,7 @@ void Extract(const QString &reply, Result<ForecastExtraction> &result)
         return;
     }
 
+    result.value.issued = IssuedOf(document.document_element());
     int childNumber = 0;
     for (const pugi::xml_node &child : document.document_element().children()) {
         childNumber = Add16(childNumber, 1, "root child number");
@@ -324,9 +436,10 @@ void Extract(const QString &reply, Result<ForecastExtraction> &result)
             throw RuleError(QStringLiteral("type-mismatch"),
                             QStringLiteral("Type mismatch: child %1 of the forecast document's root is not an element")
                                 .arg(childNumber));
-        if (childNumber == 2)
+        if (childNumber == 2) {
             ScanForecastData(child, shape, result.value);
-        else if (childNumber == 3)
+            ReadForecastExtras(child, shape.nightFirst, result.value);
+        } else if (childNumber == 3)
             ScanObservations(child, result.value);
     }
     result.outcome = Outcome::Done;

@@ -2,15 +2,24 @@
 
 #include "common/Result.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
+#include <vector>
 
 // The forecast reply read: classified, loaded, and its two elements scanned
 // into a table of days and the current observations.
 
 // Rows 0-10 by columns 0-7; row 0 and columns 5-7 stay empty.
 using PeriodTable = std::array<std::array<QString, 8>, 11>;
+
+// A watch, warning, advisory or statement the reply names, as the reply gives it.
+struct Hazard {
+    QString headline;   // the hazard's headline attribute, made safe (SafeText) and cut to 120 characters
+    QString url;        // its <hazardTextURL> text, made safe and cut to 2048 characters (may be empty)
+    bool operator==(const Hazard &) const = default;
+};
 
 struct ForecastExtraction {
     PeriodTable periods;
@@ -21,11 +30,23 @@ struct ForecastExtraction {
     QString humidityText;
     QString windSpeedText;
     QString pressureText;
+    // Every <hazard> of the forecast data element, in the reply's order,
+    // exact duplicates (same headline and url) left out; at most 100 kept.
+    std::vector<Hazard> hazards;
+    // [1]..[7]: the whole worded forecast of the period that list row r
+    // names, made safe and cut to 1000 characters; [0] unused. A night-first
+    // reply's row 1 is its opening night; every other row is the day period
+    // whose name it shows.
+    std::array<QString, 8> periodTexts;
+    // The <creation-date> of the reply's head, with its own offset from UTC;
+    // invalid when missing, unreadable or without an offset.
+    QDateTime issued;
 };
 
 inline const QString kNoForecastMessage = QStringLiteral("No forecast for this location available.");
 
-// Classifies the reply, loads it and runs both scans. A reply without
+// Classifies the reply, loads it, runs both scans and reads the hazards,
+// the rows' worded forecasts and the issue time. A reply without
 // "Daily Minimum" is Absent (show the message, change nothing); one that a
 // rule of well-formedness, a bound or the parser refuses is NotLoaded; a
 // 16-bit overflow, an eleventh row, a look-ahead or observation offset past
