@@ -19,6 +19,8 @@ private slots:
     void search16Overflow();
     void split();
     void trimSpaces();
+    void safeText_data();
+    void safeText();
     void leadingNumber_data();
     void leadingNumber();
     void leadingNumberIgnoresUserLocale();
@@ -95,6 +97,40 @@ void TextTest::trimSpaces()
     QCOMPARE(TrimSpaces(QStringLiteral("a  b")), QStringLiteral("a  b"));
     // A no-break space is not a space here.
     QCOMPARE(TrimSpaces(QStringLiteral("\u00A0x ")), QStringLiteral("\u00A0x"));
+}
+
+void TextTest::safeText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<QString>("expected");
+    const QString moon = QStringLiteral("\U0001F315"); // two UTF-16 units
+    QTest::newRow("plain") << "Heat Advisory" << 120 << "Heat Advisory";
+    QTest::newRow("exactly the bound") << "abcd" << 4 << "abcd";
+    QTest::newRow("cut at the bound") << "abcdef" << 4 << "abcd";
+    QTest::newRow("no bound, nothing") << "abc" << 0 << "";
+    QTest::newRow("pair within the bound") << "ab" + moon + "c" << 4 << "ab" + moon;
+    QTest::newRow("pair at the cut left out whole") << "ab" + moon + "c" << 3 << "ab";
+    QTest::newRow("no space left at the cut") << "Heat Advisory" << 5 << "Heat";
+    QTest::newRow("runs collapsed before the cut") << "a    b    c" << 3 << "a b";
+    QTest::newRow("tabs and line breaks, ends trimmed")
+        << " \t a\r\n\n b\u2028c\u0085d \t" << 120 << "a b c d";
+    QTest::newRow("C0 and C1 controls") << QStringLiteral("a\u0001b\u007Fc\u009Bd\u001B[1m") << 120 << "abcd[1m";
+    QTest::newRow("bidi embeddings, overrides and isolates")
+        << "a\u202Ab\u202Ec\u2066d\u2069e\u200Ff" << 120 << "abcde\u200Ff";
+    QTest::newRow("noncharacters") << "a\uFFFEb\uFFFF" << 120 << "ab";
+    QTest::newRow("lone surrogate halves")
+        << QString(u'a') + QChar(0xD83C) + u'b' + QChar(0xDF15) + u'c' + QChar(0xD83C) << 120 << "abc";
+    QTest::newRow("nothing printable") << "\u0001\t\u202E " << 10 << "";
+    QTest::newRow("markup stays characters") << "<b>x</b> <img src=x>" << 120 << "<b>x</b> <img src=x>";
+}
+
+void TextTest::safeText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, most);
+    QFETCH(QString, expected);
+    QCOMPARE(SafeText(text, most), expected);
 }
 
 void TextTest::leadingNumber_data()

@@ -73,7 +73,15 @@ private slots:
         QCOMPARE((QStringList{e.stationText, e.apparentTemp, e.dewPointText, e.humidityText, e.windSpeedText,
                               e.pressureText}),
                  (QStringList{f.station, f.temperature, f.dewPoint, f.humidity, f.wind, f.pressure}));
+        QList<QStringList> hazards;
+        for (const Hazard &hazard : e.hazards)
+            hazards << QStringList{hazard.headline, hazard.url};
+        QCOMPARE(hazards, f.hazards);
+        QCOMPARE((QStringList{e.periodTexts[1], e.periodTexts[2]}), f.firstTexts);
+        QCOMPARE(e.issued, f.issued);
+        QCOMPARE(e.issued.offsetFromUtc(), f.issued.offsetFromUtc());
         // Row 0 and the unused columns stay empty.
+        QVERIFY(e.periodTexts[0].isEmpty());
         for (int k = 0; k < 8; ++k)
             QVERIFY(e.periods[0][k].isEmpty());
         for (int r = 0; r <= 10; ++r)

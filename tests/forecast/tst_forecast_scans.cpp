@@ -12,6 +12,7 @@
 #include <pugixml.hpp>
 
 #include <QTest>
+#include <QTimeZone>
 
 Q_DECLARE_METATYPE(Outcome)
 
@@ -45,6 +46,7 @@ struct Forecast {
     QStringList texts;
     bool nightFirst = false;
     bool closingLayout = true; // a later time layout ends the period names
+    QString hazards;           // <hazards> elements, after the chances
 
     QString dataElement() const
     {
@@ -74,6 +76,12 @@ struct Forecast {
         data += QStringLiteral("<probability-of-precipitation type=\"12 hour\" units=\"percent\" time-layout=\"%1\">"
                                "<name>12 Hourly Probability of Precipitation</name>%2</probability-of-precipitation>")
                     .arg(key, Values(chances));
+        // As in the service's replies, an element of the 12-hour layout
+        // stands between the chances and the hazards.
+        if (!hazards.isEmpty())
+            data += QStringLiteral("<conditions-icon type=\"forecast-NWS\" time-layout=\"%1\"><name>Conditions Icon</name>"
+                                   "</conditions-icon>%2")
+                        .arg(key, hazards);
         data += QStringLiteral("<wordedForecast time-layout=\"%1\" dataSource=\"x\"><name>Text Forecast</name>").arg(key);
         for (const QString &text : texts)
             data += QStringLiteral("<text>%1</text>").arg(text);
@@ -130,6 +138,15 @@ Forecast DayFirst()
     f.chances = QStringList{"", "", "", "", "", ""};
     f.texts = QStringList{"Sunny.", "Clear.", "Sunny.", "Clear.", "Sunny.", "Clear."};
     return f;
+}
+
+// One <hazards> element as the service writes it; `url` as XML text.
+QString HazardElement(const QString &headline, const QString &url)
+{
+    return QStringLiteral("<hazards time-layout=\"\"><name>Watches, Warnings, and Advisories</name><hazard-conditions>"
+                          "<hazard headline=\"%1\"><hazardTextURL>%2</hazardTextURL></hazard></hazard-conditions>"
+                          "</hazards>")
+        .arg(headline, url);
 }
 
 // The rule and the run-time error that stopped the extraction of a reply;
@@ -392,23 +409,122 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("comma at 6 before the full stop") << "Sunny, with a high near 70. Calm wind." << "Sunny,";
-        QTest::newRow("full stop first") << "Patchy fog. Otherwise, sunny." << "Patchy fog.";
-        QTest::newRow("comma first in the text") << ",Sunny. Warm." << ",Sunny.";
-        QTest::newRow("no full stop") << "Sunny, with a high near 70" << "";
+        QTest::addColumn<QString>("whole"); // the row's whole worded forecast
+        QTest::newRow("comma at 6 before the full stop") << "Sunny, with a high near 70. Calm wind." << "Sunny,"
+                                                         << "Sunny, with a high near 70. Calm wind.";
+        QTest::newRow("full stop first") << "Patchy fog. Otherwise, sunny." << "Patchy fog."
+                                         << "Patchy fog. Otherwise, sunny.";
+        QTest::newRow("comma first in the text") << ",Sunny. Warm." << ",Sunny." << ",Sunny. Warm.";
+        QTest::newRow("no full stop") << "Sunny, with a high near 70" << "" << "Sunny, with a high near 70";
         QTest::newRow("gusts") << "Windy. West wind 20 mph, with gusts as high as 40 mph. "
-                               << "Windy, gusts as high as 40 mph. ";
-        QTest::newRow("gusts after a clause") << "Breezy, with gusts to 30 mph." << "Breezy, gusts to 30 mph.";
-        QTest::newRow("a single gust") << "Sunny. Winds could gust as high as 30 mph." << "Sunny.";
+                               << "Windy, gusts as high as 40 mph. "
+                               << "Windy. West wind 20 mph, with gusts as high as 40 mph.";
+        QTest::newRow("gusts after a clause") << "Breezy, with gusts to 30 mph." << "Breezy, gusts to 30 mph."
+                                              << "Breezy, with gusts to 30 mph.";
+        QTest::newRow("a single gust") << "Sunny. Winds could gust as high as 30 mph." << "Sunny."
+                                       << "Sunny. Winds could gust as high as 30 mph.";
+        QTest::newRow("line breaks and runs of spaces")
+            << "Rain likely.\n  Cloudy,\twith a low around 40. " << "Rain likely."
+            << "Rain likely. Cloudy, with a low around 40.";
+        // 1,499 characters; the cut at 1,000 falls just after a space.
+        QTest::newRow("a thousand characters at most") << QStringLiteral("Rain ").repeated(300) << ""
+                                                        << QStringLiteral("Rain ").repeated(200).chopped(1);
     }
 
     void conditionSummaries()
     {
         QFETCH(QString, text);
         QFETCH(QString, summary);
+        QFETCH(QString, whole);
         Forecast f = DayFirst();
         f.texts[0] = text;
-        QCOMPARE(Extracted(Reply(f.dataElement())).periods[1][4], summary);
+        const ForecastExtraction e = Extracted(Reply(f.dataElement()));
+        QCOMPARE(e.periods[1][4], summary);
+        QCOMPARE(e.periodTexts[1], whole);
+    }
+
+    void hazards_data()
+    {
+        QTest::addColumn<QString>("markup");
+        QTest::addColumn<QStringList>("hazards"); // headline, url, headline, url...
+        const QString heat = QStringLiteral("https://forecast.weather.gov/showsigwx.php?warnzone=CAZ050&amp;product1=Heat");
+        const QString heatUrl = QStringLiteral("https://forecast.weather.gov/showsigwx.php?warnzone=CAZ050&product1=Heat");
+        QTest::newRow("none") << QString() << QStringList{};
+        QTest::newRow("two, in the reply's order")
+            << HazardElement("Heat Advisory", heat) + HazardElement("Wind Advisory", "https://w.gov/wind")
+            << QStringList{"Heat Advisory", heatUrl, "Wind Advisory", "https://w.gov/wind"};
+        QTest::newRow("an exact duplicate left out")
+            << HazardElement("Heat Advisory", heat) + HazardElement("Heat Advisory", heat)
+                   + HazardElement("Heat Advisory", "https://w.gov/other")
+            << QStringList{"Heat Advisory", heatUrl, "Heat Advisory", "https://w.gov/other"};
+        QTest::newRow("a 300-character headline") << HazardElement(QString(300, u'W'), "")
+                                                  << QStringList{QString(120, u'W'), ""};
+        QTest::newRow("markup kept as characters")
+            << HazardElement("&lt;b>x&lt;/b>", "") + HazardElement("&lt;img src=x>", "")
+            << QStringList{"<b>x</b>", "", "<img src=x>", ""};
+        QTest::newRow("controls and a line break")
+            << HazardElement(" Flood&#13;&#10;Watch &#x9B;&#x202E;now&#x7F;&#x85;", "\n  https://w.gov/f\t\n")
+            << QStringList{"Flood Watch now", "https://w.gov/f"};
+        // Whether an address may be opened is the window's to decide.
+        QTest::newRow("any address kept as given")
+            << HazardElement("Outlook", "http://forecast.weather.gov/a?b=1&amp;c=2")
+                   + HazardElement("Statement", "https://example.com/x y")
+                   + "<hazards><hazard-conditions><hazard headline=\"No address\"/></hazard-conditions></hazards>"
+            << QStringList{"Outlook", "http://forecast.weather.gov/a?b=1&c=2", "Statement", "https://example.com/x y",
+                           "No address", ""};
+        QString many;
+        QStringList first;
+        for (int n = 1; n <= 101; ++n) {
+            many += HazardElement(QStringLiteral("Advisory %1").arg(n), "");
+            if (n <= 100)
+                first << QStringLiteral("Advisory %1").arg(n) << QString();
+        }
+        QTest::newRow("a hundred at most") << many << first;
+    }
+
+    void hazards()
+    {
+        QFETCH(QString, markup);
+        QFETCH(QStringList, hazards);
+        Forecast f = DayFirst();
+        f.hazards = markup;
+        QStringList found;
+        for (const Hazard &hazard : Extracted(Reply(f.dataElement())).hazards)
+            found << hazard.headline << hazard.url;
+        QCOMPARE(found, hazards);
+    }
+
+    void issued_data()
+    {
+        QTest::addColumn<QString>("creation");   // null: no creation date at all
+        QTest::addColumn<QDateTime>("issued");
+        QTest::addColumn<int>("offset");         // seconds east of UTC
+        QTest::newRow("missing") << QString() << QDateTime() << 0;
+        QTest::newRow("garbled") << "2026-13-45T11:07:56-07:00" << QDateTime() << 0;
+        QTest::newRow("words") << "yesterday" << QDateTime() << 0;
+        // The instant is unknown without an offset.
+        QTest::newRow("no offset") << "2026-03-17T11:07:56" << QDateTime() << 0;
+        QTest::newRow("offset, spaces around") << "\n 2026-03-17T11:07:56-07:00 "
+                                               << QDateTime(QDate(2026, 3, 17), QTime(18, 7, 56), QTimeZone::utc())
+                                               << -25200;
+        QTest::newRow("UTC") << "2013-08-12T03:47:26Z"
+                             << QDateTime(QDate(2013, 8, 12), QTime(3, 47, 26), QTimeZone::utc()) << 0;
+    }
+
+    void issued()
+    {
+        QFETCH(QString, creation);
+        QFETCH(QDateTime, issued);
+        QFETCH(int, offset);
+        QString reply = Reply(DayFirst().dataElement());
+        if (!creation.isNull())
+            reply.replace("<product concise-name=\"dwmlByDay\"/>",
+                          "<product><creation-date refresh-frequency='PT1H'>" + creation
+                              + "</creation-date></product>");
+        const QDateTime got = Extracted(reply).issued;
+        QCOMPARE(got.isValid(), issued.isValid());
+        QCOMPARE(got, issued);
+        QCOMPARE(got.offsetFromUtc(), offset);
     }
 
     void nightFirstRows()
@@ -421,6 +537,10 @@ private slots:
         QCOMPARE(Column(e.periods, 2, 4), (QStringList{"60", "62", "", ""}));
         QCOMPARE(Column(e.periods, 3, 4), (QStringList{"10%", "30%", "50%", ""}));
         QCOMPARE(Column(e.periods, 4, 4), (QStringList{"Clear,", "Sunny.", "Windy, gusts to 40 mph.", ""}));
+        // The opening night, then the days: the fourth row's day has no text.
+        QCOMPARE((QStringList{e.periodTexts[1], e.periodTexts[2], e.periodTexts[3], e.periodTexts[4]}),
+                 (QStringList{"Clear, cold. Low around 40.", "Sunny. High near 60.",
+                              "Windy. West wind 20 mph with gusts to 40 mph.", ""}));
         QCOMPARE(e.stationText, QStringLiteral("Test Mesa Airport, XX"));
         QCOMPARE(e.pressureText, QStringLiteral("30.05"));
     }

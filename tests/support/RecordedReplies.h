@@ -6,11 +6,13 @@
 // extraction, window and end-to-end tests all check against these records.
 #include "common/CodePage.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QList>
 #include <QLocale>
 #include <QStringList>
+#include <QTimeZone>
 #include <QtTest>
 
 namespace recorded {
@@ -67,7 +69,21 @@ struct Forecast {
     // Night first: the seventh maximum, for the day after the last row,
     // which no row shows.
     QString hiddenMaximum = {};
+    // Each hazard's headline and address, in the reply's order, the
+    // entities in the address decoded.
+    QList<QStringList> hazards = {};
+    // The whole worded forecasts of rows 1 and 2, each run of spaces one
+    // space and the ends trimmed.
+    QStringList firstTexts = {};
+    // The head's creation date, with its offset from UTC.
+    QDateTime issued = {};
 };
+
+// A creation date in the replies' own form: local time and its offset.
+inline QDateTime Issued(int year, int month, int day, int hour, int minute, int second, int offsetHours)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone(offsetHours * 3600));
+}
 
 // The text box's lines after the sun and moon texts.
 inline QString Conditions(const Forecast &f)
@@ -91,7 +107,12 @@ inline const Forecast kAustin{
         {"Friday", "65", "40", "", "Sunny,"},
         {"Saturday", "70", "45", "", "Sunny,"},
     },
-    .hiddenMaximum = "74"};
+    .hiddenMaximum = "74",
+    .firstTexts = {"A 20 percent chance of showers after midnight. Increasing clouds, with a low around 59. South wind "
+                   "15 to 20 mph becoming west 10 to 15 mph after midnight. Winds could gust as high as 30 mph.",
+                   "Partly sunny, then gradually becoming sunny, with a high near 82. West northwest wind 5 to 10 mph, "
+                   "with gusts as high as 20 mph."},
+    .issued = Issued(2023, 2, 26, 19, 50, 48, -6)};
 
 // The afternoon first, the n13 layout, gusts and hazards.
 inline const Forecast kAmarillo{
@@ -108,7 +129,19 @@ inline const Forecast kAmarillo{
         {"Saturday", "85", "65", "20%", "A 20 percent chance of showers and thunderstorms."},
         {"Sunday", "88", "66", "20%", "Mostly sunny,"},
         {"Monday", "88", "", "", "Mostly sunny,"},
-    }};
+    },
+    // Two statements, which count as hazards too, with addresses on http.
+    .hazards = {{"Hazardous Weather Outlook",
+                 "http://forecast.weather.gov/showsigwx.php?warnzone=TXZ012&warncounty=TXC375&firewxzone=TXZ012"
+                 "&local_place1=Rick+Husband+Amarillo+Intl+Airport+TX&product1=Hazardous+Weather+Outlook"},
+                {"Short Term Forecast",
+                 "http://forecast.weather.gov/showsigwx.php?warnzone=TXZ012&warncounty=TXC375&firewxzone=TXZ012"
+                 "&local_place1=Rick+Husband+Amarillo+Intl+Airport+TX&product1=Short+Term+Forecast"}},
+    .firstTexts = {"Scattered showers and thunderstorms. Mostly sunny, with a high near 85. Northeast wind around 15 "
+                   "mph. Chance of precipitation is 50%.",
+                   "Showers and thunderstorms likely, mainly after 1pm. Mostly cloudy, with a high near 79. East "
+                   "southeast wind 5 to 15 mph, with gusts as high as 20 mph. Chance of precipitation is 60%."},
+    .issued = Issued(2013, 8, 13, 14, 48, 55, -5)};
 
 // Today first, the n13 layout, no chances of rain.
 inline const Forecast kSanCarlos{
@@ -124,7 +157,10 @@ inline const Forecast kSanCarlos{
         {"Friday", "75", "56", "", "A slight chance of rain after 11am."},
         {"Saturday", "74", "54", "", "A slight chance of rain."},
         {"Sunday", "73", "", "", "Sunny,"},
-    }};
+    },
+    .firstTexts = {"Sunny, with a high near 85. Light and variable wind.",
+                   "Sunny, with a high near 84. Calm wind becoming west northwest around 5 mph in the afternoon."},
+    .issued = Issued(2025, 10, 6, 1, 26, 42, -7)};
 
 // Overnight first, the n14 layout, hazards.
 inline const Forecast kLaMesaMarch{
@@ -141,7 +177,14 @@ inline const Forecast kLaMesaMarch{
         {"Sunday", "82", "58", "", "Patchy fog before 11am."},
         {"Monday", "82", "57", "", "Sunny,"},
     },
-    .hiddenMaximum = "82"};
+    .hiddenMaximum = "82",
+    .hazards = {{"Heat Advisory",
+                 "https://forecast.weather.gov/showsigwx.php?warnzone=CAZ050&warncounty=CAC073&firewxzone=CAZ250"
+                 "&local_place1=3+Miles+NW+La+Mesa+CA&product1=Heat+Advisory"}},
+    .firstTexts = {"Mostly clear, with a low around 63. Calm wind.",
+                   "Sunny, with a high near 92. Light and variable wind becoming west 5 to 10 mph in the afternoon."},
+    // A day before the forecast's first period.
+    .issued = Issued(2026, 3, 17, 11, 7, 56, -7)};
 
 // Overnight first, the n14 layout, chances of rain and gusts.
 inline const Forecast kLaMesaApril{
@@ -160,7 +203,12 @@ inline const Forecast kLaMesaApril{
         {"Wednesday", "73", "53", "", "Sunny,"},
         {"Thursday", "73", "52", "", "Partly sunny,"},
     },
-    .hiddenMaximum = "75"};
+    .hiddenMaximum = "75",
+    .firstTexts = {"A slight chance of showers. Mostly cloudy, with a low around 57. Southwest wind around 5 mph. Chance "
+                   "of precipitation is 20%.",
+                   "A slight chance of showers before 11am. Mostly cloudy, then gradually becoming sunny, with a high "
+                   "near 69. Southwest wind 5 to 10 mph. Chance of precipitation is 20%."},
+    .issued = Issued(2026, 4, 10, 21, 30, 45, -7)};
 
 // Today first, the n13 layout, a holiday for a day's name.
 inline const Forecast kLaMesaJune{
@@ -176,7 +224,12 @@ inline const Forecast kLaMesaJune{
         {"Friday", "76", "61", "", "Mostly cloudy,"},
         {"Independence Day", "78", "63", "", "Cloudy,"},
         {"Sunday", "78", "", "", "Mostly cloudy,"},
-    }};
+    },
+    .firstTexts = {"Mostly cloudy, then gradually becoming sunny, with a high near 74. Light and variable wind becoming "
+                   "southwest 5 to 10 mph in the morning.",
+                   "Patchy fog before 11am. Otherwise, cloudy through mid morning, then gradual clearing, with a high "
+                   "near 74. South wind 5 to 10 mph becoming west in the morning."},
+    .issued = Issued(2026, 6, 29, 0, 4, 9, -7)};
 
 inline const QList<const Forecast *> kForecasts{&kAustin,      &kAmarillo,    &kSanCarlos,
                                                 &kLaMesaMarch, &kLaMesaApril, &kLaMesaJune};
