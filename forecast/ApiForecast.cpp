@@ -1,0 +1,469 @@
+#include "forecast/ApiForecast.h"
+
+#include "common/CodePage.h"
+#include "common/Text.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr qsizetype kLongestAddress = 2048;
+constexpr qsizetype kQuotedAddressMost = 100;
+constexpr qsizetype kStationNameMost = 100;
+constexpr qsizetype kLongestStationId = 8;
+constexpr qsizetype kPeriodNameMost = 60;
+constexpr qsizetype kPeriodTextMost = 1000;   // as the page's worded forecasts are kept
+constexpr qsizetype kProblemMost = 200;
+constexpr qsizetype kLongestIssued = 64;
+constexpr int kLastTableRow = 10;
+constexpr int kLastShownRow = 7;
+
+template <typename T>
+void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
+{
+    result.outcome = outcome;
+    result.rule = std::move(rule);
+    result.reason = std::move(reason);
+}
+
+// Where the reply first nests deeper than kMaxApiNesting, or -1. The parser
+// has a bound of its own, but far deeper than any reply of the service.
+qsizetype TooDeepAt(const QByteArray &bytes)
+{
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxApiNesting)
+                return i;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return -1;
+}
+
+// The reply's JSON, or the refusal in `result`.
+template <typename T>
+std::optional<QJsonDocument> Load(const QString &reply, Result<T> &result)
+{
+    const QByteArray bytes = ToCp1252(reply);
+    if (const qsizetype at = TooDeepAt(bytes); at >= 0) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("nesting"),
+               QStringLiteral("the reply nests deeper than %1 levels (offset %2)").arg(kMaxApiNesting).arg(at));
+        return std::nullopt;
+    }
+    QJsonParseError error;
+    QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("json"),
+               QStringLiteral("the reply is not JSON: %1 (offset %2)").arg(error.errorString()).arg(error.offset));
+        return std::nullopt;
+    }
+    return document;
+}
+
+QString ProblemTextOf(const QJsonDocument &document)
+{
+    const QJsonObject root = document.object();
+    const QJsonValue title = root.value(QLatin1String("title"));
+    if (!document.isObject() || !title.isString() || !root.value(QLatin1String("status")).isDouble())
+        return {};
+    // Cut each part first, so that a huge one costs no more than its kept part.
+    const QString titleText = SafeText(title.toString(), kProblemMost);
+    const QString detail = SafeText(root.value(QLatin1String("detail")).toString(), kProblemMost);
+    if (detail.isEmpty() || detail == titleText)
+        return titleText;
+    return SafeText(titleText + QStringLiteral(": ") + detail, kProblemMost);
+}
+
+// A reply of the wrong shape: the service's own words when it is one of its
+// error replies, else `rule` and `reason`.
+template <typename T>
+void Missing(Result<T> &result, const QJsonDocument &document, QString rule, QString reason)
+{
+    if (const QString problem = ProblemTextOf(document); !problem.isEmpty())
+        Refuse(result, Outcome::Absent, QStringLiteral("problem"), QStringLiteral("the service answered: ") + problem);
+    else
+        Refuse(result, Outcome::Absent, std::move(rule), std::move(reason));
+}
+
+// The GeoJSON reply's properties; the JSON-LD form has them at the top.
+QJsonObject Properties(const QJsonDocument &document)
+{
+    const QJsonObject root = document.object();
+    const QJsonValue properties = root.value(QLatin1String("properties"));
+    return properties.isObject() ? properties.toObject() : root;
+}
+
+bool PlainAddress(const QString &address)
+{
+    if (address.size() > kLongestAddress)
+        return false;
+    for (const QChar c : address)
+        if (c.unicode() <= u' ' || c.unicode() > u'~')
+            return false;
+    return true;
+}
+
+// Checks one address of a points reply; false with the refusal in `result`.
+bool Followable(const QJsonObject &properties, const char *key, const QString &what, const QString &origin,
+                QString &address, Result<ApiPoint> &result, const QJsonDocument &document)
+{
+    const QJsonValue value = properties.value(QLatin1String(key));
+    if (!value.isString() || value.toString().isEmpty()) {
+        Missing(result, document, QStringLiteral("no-%1-address").arg(what),
+                QStringLiteral("the reply names no %1 address").arg(what));
+        return false;
+    }
+    address = value.toString();
+    const QString quoted = QuotedForMessage(SafeText(address, kQuotedAddressMost));
+    if (!address.startsWith(origin + u'/')) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("foreign-address"),
+               QStringLiteral("the %1 address %2 is not on %3").arg(what, quoted, origin));
+        return false;
+    }
+    if (!PlainAddress(address)) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("address"),
+               QStringLiteral("the %1 address %2 is not a plain web address").arg(what, quoted));
+        return false;
+    }
+    return true;
+}
+
+// A whole number as the page writes one: no sign for zero.
+QString WholeText(double value)
+{
+    const double whole = std::round(value);
+    return QString::number(whole == 0.0 ? 0.0 : whole, 'f', 0);
+}
+
+// A number of the reply, when it is one.
+std::optional<double> NumberOf(const QJsonValue &value)
+{
+    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+        return std::nullopt;
+    return value.toDouble();
+}
+
+// A measured value: {"value": number, "unitCode": "wmoUnit:..."}. The unit
+// comes without its prefix ("wmoUnit:" or "unit:").
+struct Measured {
+    double value = 0;
+    QString unit;
+};
+
+std::optional<Measured> MeasuredOf(const QJsonValue &quantity)
+{
+    const QJsonObject object = quantity.toObject();
+    const std::optional<double> value = NumberOf(object.value(QLatin1String("value")));
+    if (!value)
+        return std::nullopt;
+    const QString code = object.value(QLatin1String("unitCode")).toString();
+    const qsizetype colon = code.indexOf(u':');
+    return Measured{*value, colon >= 0 ? code.mid(colon + 1) : code};
+}
+
+// Bounds beyond any weather on Earth: a value past them is no reading.
+std::optional<double> Within(std::optional<double> value, double lowest, double highest)
+{
+    if (!value || *value < lowest || *value > highest)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> Fahrenheit(double value, const QString &unit)
+{
+    std::optional<double> f;
+    if (unit == u"degF" || unit == u"F")
+        f = value;
+    else if (unit == u"degC" || unit == u"C")
+        f = value * 9.0 / 5.0 + 32.0;
+    else if (unit == u"K")
+        f = (value - 273.15) * 9.0 / 5.0 + 32.0;
+    return Within(f, -150, 200);
+}
+
+QString TemperatureText(const std::optional<Measured> &m)
+{
+    const std::optional<double> f = m ? Fahrenheit(m->value, m->unit) : std::nullopt;
+    return f ? WholeText(*f) : QString();
+}
+
+QString KnotsText(const std::optional<Measured> &m)
+{
+    std::optional<double> knots;
+    if (m && m->unit == u"km_h-1")
+        knots = m->value / 1.852;
+    else if (m && m->unit == u"m_s-1")
+        knots = m->value * 3.6 / 1.852;
+    knots = Within(knots, 0, 500);
+    return knots ? WholeText(*knots) : QString();
+}
+
+QString HumidityText(const std::optional<Measured> &m)
+{
+    const std::optional<double> percent = m && m->unit == u"percent" ? Within(std::round(m->value), 0, 100)
+                                                                     : std::nullopt;
+    return percent ? WholeText(*percent) : QString();
+}
+
+QString InchesOfMercuryText(const std::optional<Measured> &m)
+{
+    std::optional<double> inches;
+    if (m && m->unit == u"Pa")
+        inches = m->value / 3386.389;
+    else if (m && m->unit == u"hPa")
+        inches = m->value * 100.0 / 3386.389;
+    inches = Within(inches, 10, 40);
+    return inches ? QString::number(*inches, 'f', 2) : QString();
+}
+
+// One period of the forecast, as far as the table needs it.
+struct Period {
+    bool day = false;
+    QString name;
+    QString temperature;
+    std::optional<double> chance;
+    QString text;
+};
+
+// The forecast's temperature: a number with temperatureUnit "F" or "C", or
+// (newer replies) a measured value.
+QString PeriodTemperature(const QJsonObject &period)
+{
+    const QJsonValue temperature = period.value(QLatin1String("temperature"));
+    if (temperature.isObject())
+        return TemperatureText(MeasuredOf(temperature));
+    const std::optional<double> value = NumberOf(temperature);
+    if (!value)
+        return {};
+    return TemperatureText(Measured{*value, period.value(QLatin1String("temperatureUnit")).toString()});
+}
+
+std::optional<double> PeriodChance(const QJsonObject &period)
+{
+    const QJsonObject chance = period.value(QLatin1String("probabilityOfPrecipitation")).toObject();
+    const QJsonValue unit = chance.value(QLatin1String("unitCode"));
+    if (!unit.isUndefined() && !unit.toString().endsWith(QLatin1String(":percent")))
+        return std::nullopt;
+    const std::optional<double> value = Within(NumberOf(chance.value(QLatin1String("value"))), 0, 100);
+    return value ? std::optional<double>(std::round(*value)) : std::nullopt;
+}
+
+std::optional<Period> PeriodOf(const QJsonValue &value)
+{
+    const QJsonObject period = value.toObject();
+    const QJsonValue daytime = period.value(QLatin1String("isDaytime"));
+    if (!value.isObject() || !daytime.isBool())
+        return std::nullopt;
+    return Period{daytime.toBool(), SafeText(period.value(QLatin1String("name")).toString(), kPeriodNameMost),
+                  PeriodTemperature(period), PeriodChance(period),
+                  SafeText(period.value(QLatin1String("detailedForecast")).toString(), kPeriodTextMost)};
+}
+
+QString ChanceText(std::optional<double> own, std::optional<double> night)
+{
+    if (night && (!own || *own < *night))
+        own = night;
+    return own ? WholeText(*own) + u'%' : QString();
+}
+
+QDateTime IssuedOf(const QJsonObject &properties)
+{
+    QJsonValue value = properties.value(QLatin1String("updateTime"));
+    if (!value.isString())
+        value = properties.value(QLatin1String("updated"));
+    const QString text = value.toString();
+    if (text.size() > kLongestIssued)
+        return {};
+    const QDateTime issued = QDateTime::fromString(text, Qt::ISODate);
+    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
+        return {};
+    return issued;
+}
+
+// The periods into the table, column by column as the page's scans fill it.
+void FillTable(const std::vector<Period> &periods, ForecastExtraction &out)
+{
+    const bool nightFirst = !periods.front().day;
+    const int maxColumn = nightFirst ? 2 : 1;
+    const int minColumn = nightFirst ? 1 : 2;
+    int nameRow = 0;
+    int maxRow = 0;
+    int minRow = 0;
+    for (size_t p = 0; p < periods.size(); ++p) {
+        const Period &period = periods[p];
+        if (period.day && ++maxRow <= kLastShownRow)
+            out.periods[maxRow][maxColumn] = period.temperature;
+        if (!period.day && ++minRow <= kLastShownRow)
+            out.periods[minRow][minColumn] = period.temperature;
+        // A row starts at each day, and at the opening night of a
+        // night-first reply.
+        if ((!period.day && p != 0) || nameRow == kLastTableRow)
+            continue;
+        ++nameRow;
+        out.periods[nameRow][0] = period.name;
+        const bool nightFollows = period.day && p + 1 < periods.size() && !periods[p + 1].day;
+        out.periods[nameRow][3] = ChanceText(period.chance, nightFollows ? periods[p + 1].chance : std::nullopt);
+        if (nameRow <= kLastShownRow)
+            out.periodTexts[static_cast<size_t>(nameRow)] = period.text;
+    }
+    out.nightFirst = nightFirst;
+}
+
+} // namespace
+
+std::optional<QString> ApiPointsPath(const QString &latitude, const QString &longitude)
+{
+    const auto degrees = [](const QString &text, double most) -> std::optional<QString> {
+        bool ok = false;
+        const double value = TrimSpaces(text).toDouble(&ok);
+        if (!ok || !std::isfinite(value) || std::fabs(value) > most)
+            return std::nullopt;
+        const double rounded = std::round(value * 10000.0) / 10000.0;
+        QString out = QString::number(rounded == 0.0 ? 0.0 : rounded, 'f', 4);
+        while (out.endsWith(u'0'))
+            out.chop(1);
+        if (out.endsWith(u'.'))
+            out.chop(1);
+        return out;
+    };
+    const std::optional<QString> lat = degrees(latitude, 90.0);
+    const std::optional<QString> lon = degrees(longitude, 180.0);
+    if (!lat || !lon)
+        return std::nullopt;
+    return QStringLiteral("/points/") + *lat + u',' + *lon;
+}
+
+QString ApiLatestObservationPath(const ApiStation &station)
+{
+    return QStringLiteral("/stations/") + station.id + QStringLiteral("/observations/latest");
+}
+
+Result<ApiPoint> ReadApiPoint(const QString &reply, const QString &origin)
+{
+    Result<ApiPoint> result;
+    const std::optional<QJsonDocument> document = Load(reply, result);
+    if (!document)
+        return result;
+    const QJsonObject properties = Properties(*document);
+    ApiPoint point;
+    if (Followable(properties, "forecast", QStringLiteral("forecast"), origin, point.forecastUrl, result, *document)
+        && Followable(properties, "observationStations", QStringLiteral("stations"), origin, point.stationsUrl,
+                      result, *document))
+        result.value = std::move(point);
+    return result;
+}
+
+Result<ApiStation> ReadFirstStation(const QString &stationsReply)
+{
+    Result<ApiStation> result;
+    const std::optional<QJsonDocument> document = Load(stationsReply, result);
+    if (!document)
+        return result;
+    // GeoJSON lists features with properties; JSON-LD lists the stations.
+    const QJsonObject root = document->object();
+    QJsonObject first = root.value(QLatin1String("features")).toArray().at(0).toObject();
+    first = first.contains(QLatin1String("properties")) ? first.value(QLatin1String("properties")).toObject()
+                                                        : root.value(QLatin1String("@graph")).toArray().at(0).toObject();
+    const QJsonValue id = first.value(QLatin1String("stationIdentifier"));
+    if (!id.isString()) {
+        Missing(result, *document, QStringLiteral("no-station"), QStringLiteral("the reply lists no station"));
+        return result;
+    }
+    const QString identifier = id.toString();
+    bool plain = !identifier.isEmpty() && identifier.size() <= kLongestStationId;
+    for (const QChar c : identifier)
+        plain = plain && c.unicode() < 0x80 && c.isLetterOrNumber();
+    if (!plain) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("station-id"),
+               QStringLiteral("the first station's identifier %1 is not a station identifier")
+                   .arg(QuotedForMessage(SafeText(identifier, kQuotedAddressMost))));
+        return result;
+    }
+    QString name = SafeText(first.value(QLatin1String("name")).toString(), kStationNameMost);
+    result.value = ApiStation{identifier, name.isEmpty() ? identifier : name};
+    return result;
+}
+
+Result<ForecastExtraction> MapApiForecast(const QString &forecastReply)
+{
+    Result<ForecastExtraction> result;
+    const std::optional<QJsonDocument> document = Load(forecastReply, result);
+    if (!document)
+        return result;
+    const QJsonObject properties = Properties(*document);
+    const QJsonArray list = properties.value(QLatin1String("periods")).toArray();
+    if (list.isEmpty()) {
+        Missing(result, *document, QStringLiteral("no-periods"), QStringLiteral("the reply holds no forecast periods"));
+        return result;
+    }
+    if (list.size() > kMaxApiPeriods) {
+        Refuse(result, Outcome::NotLoaded, QStringLiteral("period-count"),
+               QStringLiteral("the reply lists %1 periods, more than %2").arg(list.size()).arg(kMaxApiPeriods));
+        return result;
+    }
+    std::vector<Period> periods;
+    periods.reserve(static_cast<size_t>(list.size()));
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        std::optional<Period> period = PeriodOf(list.at(i));
+        if (!period) {
+            Refuse(result, Outcome::Absent, QStringLiteral("period-shape"),
+                   QStringLiteral("period %1 of the reply is not a day or a night").arg(i + 1));
+            return result;
+        }
+        periods.push_back(std::move(*period));
+    }
+    FillTable(periods, result.value);
+    result.value.issued = IssuedOf(properties);
+    return result;
+}
+
+Result<ForecastExtraction> MapApiObservation(const QString &observationReply, const ApiStation &station,
+                                             ForecastExtraction into)
+{
+    Result<ForecastExtraction> result;
+    result.value = std::move(into);
+    const std::optional<QJsonDocument> document = Load(observationReply, result);
+    if (!document)
+        return result;
+    const QJsonObject properties = Properties(*document);
+    const auto measured = [&](const char *key) { return MeasuredOf(properties.value(QLatin1String(key))); };
+    if (!properties.contains(QLatin1String("temperature")) && !properties.contains(QLatin1String("barometricPressure"))) {
+        Missing(result, *document, QStringLiteral("no-observation"), QStringLiteral("the reply holds no observation"));
+        return result;
+    }
+    ForecastExtraction &out = result.value;
+    out.apparentTemp = TemperatureText(measured("temperature"));
+    out.dewPointText = TemperatureText(measured("dewpoint"));
+    out.humidityText = HumidityText(measured("relativeHumidity"));
+    out.windSpeedText = KnotsText(measured("windSpeed"));
+    out.pressureText = InchesOfMercuryText(measured("barometricPressure"));
+    out.stationText = station.name;
+    return result;
+}
+
+QString ApiProblemText(const QString &reply)
+{
+    Result<int> ignored;
+    const std::optional<QJsonDocument> document = Load(reply, ignored);
+    return document ? ProblemTextOf(*document) : QString();
+}
