@@ -8,7 +8,8 @@
 namespace scaling {
 
 // Reply text to the window's forecast content: extraction (load, both
-// scans), composition, the moonrise row and the title.
+// scans, the hazards, the rows' whole worded forecasts and the issue time),
+// composition, the moonrise row and the title.
 QString ForecastStage(const QString &reply);
 
 // Sun/moon reply to the text box lines, the title and the picture number.

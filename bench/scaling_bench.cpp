@@ -65,11 +65,12 @@ std::string Repeat(const std::string &unit, size_t bytes)
 
 // A DWML forecast reply in the layout the forecast service sends, small and
 // complete. `text` becomes the first worded forecast, `extra` the last child
-// of the forecast data element.
-std::string ForecastReply(const std::string &text, const std::string &extra)
+// of the forecast data element, `hazards` the <hazards> elements, which
+// stand after an element of the 12-hour layout as in the service's replies.
+std::string ForecastReply(const std::string &text, const std::string &extra, const std::string &hazards = {})
 {
     std::string r;
-    r.reserve(text.size() + extra.size() + 4096);
+    r.reserve(text.size() + extra.size() + hazards.size() + 4096);
     r += "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
          "<dwml version=\"1.0\" xmlns:xsd=\"https://www.w3.org/2001/XMLSchema\" "
          "xmlns:xsi=\"https://www.w3.org/2001/XMLSchema-instance\">\n"
@@ -94,8 +95,12 @@ std::string ForecastReply(const std::string &text, const std::string &extra)
          "<name>12 Hourly Probability of Precipitation</name>";
     for (int i = 0; i < 13; ++i)
         r += "<value>" + std::to_string(i * 7 % 100) + "</value>";
-    r += "</probability-of-precipitation>\n"
-         "<wordedForecast time-layout=\"k-p12h-n13-1\" dataSource=\"bench\"><name>Text Forecast</name>\n<text>";
+    r += "</probability-of-precipitation>\n";
+    if (!hazards.empty())
+        r += "<conditions-icon type=\"forecast-NWS\" time-layout=\"k-p12h-n13-1\"><name>Conditions Icon</name>"
+             "<icon-link>https://forecast.weather.gov/newimages/medium/few.png</icon-link></conditions-icon>\n"
+             + hazards;
+    r += "<wordedForecast time-layout=\"k-p12h-n13-1\" dataSource=\"bench\"><name>Text Forecast</name>\n<text>";
     r += text;
     r += "</text>\n";
     for (int i = 1; i < 13; ++i)
@@ -171,6 +176,38 @@ std::string LongLine(size_t bytes)
 std::string PipeFlood(size_t bytes)
 {
     return ForecastReply(Repeat("|", Room(bytes)), "");
+}
+
+// One <hazards> element as the service writes it.
+std::string HazardElement(const std::string &headline, const std::string &url)
+{
+    return "<hazards time-layout=\"\"><name>Watches, Warnings, and Advisories</name><hazard-conditions><hazard headline=\""
+        + headline + "\"><hazardTextURL>" + url + "</hazardTextURL></hazard></hazard-conditions></hazards>\n";
+}
+
+// A hundred distinct hazards, each headline and address long enough that
+// together they fill the size.
+std::string HundredHazards(size_t bytes)
+{
+    constexpr size_t kCount = 100;
+    const size_t each = (Room(bytes) - 300) / kCount - HazardElement("", "").size();
+    std::string hazards;
+    hazards.reserve(bytes);
+    for (size_t n = 0; n < kCount; ++n) {
+        const std::string number = std::to_string(n) + " ";
+        hazards += HazardElement(number + Repeat("Excessive Heat Warning ", each / 2 - number.size()),
+                                 "https://forecast.weather.gov/showsigwx.php?warnzone=CAZ0" + number
+                                     + Repeat("&amp;product1=Excessive+Heat+Warning", each / 2 - 64));
+    }
+    return ForecastReply("Sunny.", "", hazards);
+}
+
+// One hazard whose headline is the whole size.
+std::string LongHeadline(size_t bytes)
+{
+    const std::string url = "https://forecast.weather.gov/showsigwx.php?warnzone=CAZ050&amp;product1=Heat+Advisory";
+    const size_t room = Room(bytes) - 300 - HazardElement("", url).size();
+    return ForecastReply("Sunny.", "", HazardElement(Repeat("Heat Advisory in effect ", room), url));
 }
 
 // A sun/moon reply in the layout of the Naval Observatory's one-day reply.
@@ -278,6 +315,8 @@ std::vector<Shape> Shapes()
         {"forecast: attributes on one element", Input::Reply, ManyAttributes, ForecastStage},
         {"forecast: one long line of text", Input::Reply, LongLine, ForecastStage},
         {"forecast: flood of \"|\"", Input::Reply, PipeFlood, ForecastStage},
+        {"forecast: a hundred hazards", Input::Reply, HundredHazards, ForecastStage},
+        {"forecast: one hazard headline of 1 MiB", Input::Reply, LongHeadline, ForecastStage},
         {"sun/moon: flood of commas", Input::Reply, CommaFlood, SunMoonStage},
         {"sun/moon: one long line, no commas", Input::Reply, SunMoonLongLine, SunMoonStage},
         {"sun/moon: many marker pieces", Input::Reply, MarkerPieces, SunMoonStage},

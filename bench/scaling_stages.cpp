@@ -48,8 +48,11 @@ QString ForecastStage(const QString &reply)
     inputs.lastForecastTime = inputs.lastAlmanacTime;
     const Result<ForecastView> view = ComposeForecastView(stages.value, inputs, Locale());
     const ListRow moonrise = MoonriseRow(stages.value.stationText);
+    qsizetype extras = static_cast<qsizetype>(stages.value.hazards.size()) + stages.value.issued.isValid();
+    for (const QString &text : stages.value.periodTexts)
+        extras += text.size();
     sink = view.value.text1.size() + view.value.rows.size() + moonrise.text.size()
-        + ForecastTitle(view.value.temperatureText, inputs.almanacTitle).size();
+        + ForecastTitle(view.value.temperatureText, inputs.almanacTitle).size() + extras;
     return !view ? QStringLiteral("display stopped: ") + view.reason.left(50) : QStringLiteral("shown");
 }
 
