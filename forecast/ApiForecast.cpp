@@ -35,11 +35,16 @@ void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
     result.reason = std::move(reason);
 }
 
-// Where the reply first nests deeper than kMaxApiNesting, or -1. The parser
-// has a bound of its own, but far deeper than any reply of the service.
-qsizetype TooDeepAt(const QByteArray &bytes)
+// The bounds on nesting and on the number of arrays and objects, checked
+// before the parser sees the reply: its own bound on nesting is far deeper
+// than any reply of the service, and each array or object it reads costs
+// about a hundred bytes more than the reply holds, so a flood of "[[1]]"
+// would take many times the reply's size. True, or false with the refusal.
+template <typename T>
+bool WithinBounds(const QByteArray &bytes, Result<T> &result)
 {
     int depth = 0;
+    long long containers = 0;
     bool inString = false;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes.at(i);
@@ -51,13 +56,23 @@ qsizetype TooDeepAt(const QByteArray &bytes)
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (++depth > kMaxApiNesting)
-                return i;
+            if (++depth > kMaxApiNesting) {
+                Refuse(result, Outcome::NotLoaded, QStringLiteral("nesting"),
+                       QStringLiteral("the reply nests deeper than %1 levels (offset %2)").arg(kMaxApiNesting).arg(i));
+                return false;
+            }
+            if (++containers > kMaxApiContainers) {
+                Refuse(result, Outcome::NotLoaded, QStringLiteral("node-count"),
+                       QStringLiteral("the reply holds more than %1 arrays and objects (offset %2)")
+                           .arg(kMaxApiContainers)
+                           .arg(i));
+                return false;
+            }
         } else if (c == ']' || c == '}') {
             --depth;
         }
     }
-    return -1;
+    return true;
 }
 
 // The reply's JSON, or the refusal in `result`.
@@ -65,11 +80,8 @@ template <typename T>
 std::optional<QJsonDocument> Load(const QString &reply, Result<T> &result)
 {
     const QByteArray bytes = ToCp1252(reply);
-    if (const qsizetype at = TooDeepAt(bytes); at >= 0) {
-        Refuse(result, Outcome::NotLoaded, QStringLiteral("nesting"),
-               QStringLiteral("the reply nests deeper than %1 levels (offset %2)").arg(kMaxApiNesting).arg(at));
+    if (!WithinBounds(bytes, result))
         return std::nullopt;
-    }
     QJsonParseError error;
     QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError) {

@@ -10,14 +10,16 @@
 // The forecast service's JSON interface, read into the same extraction the
 // point-forecast page gives, for when that page cannot be had. Every reply is
 // the text as the download hands it (one character a byte, through the code
-// page); its bytes are read as UTF-8 JSON. A reply that is not JSON, or nests
-// deeper than kMaxApiNesting, is NotLoaded (rule "json" or "nesting"); JSON of
+// page); its bytes are read as UTF-8 JSON. A reply that is not JSON, nests
+// deeper than kMaxApiNesting or holds more than kMaxApiContainers arrays and
+// objects is NotLoaded (rule "json", "nesting" or "node-count"); JSON of
 // another shape is Absent, with a rule naming what is missing, or the rule
 // "problem" and the service's own words when the reply is one of its error
 // replies (see ApiProblemText).
 
 inline constexpr int kMaxApiNesting = 64;      // a real reply nests about eight levels
 inline constexpr int kMaxApiPeriods = 1000;    // a real forecast has fourteen
+inline constexpr long long kMaxApiContainers = 20000; // a real reply holds a few hundred
 
 // The service's addresses for one place, from its points reply.
 struct ApiPoint {

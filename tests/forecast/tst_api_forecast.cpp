@@ -232,6 +232,7 @@ private slots:
             << one(R"({"name": 5, "isDaytime": true, "temperature": "80", "detailedForecast": [1]})")
             << int(Outcome::Done) << QStringList{"", "||", ""};
         QTest::newRow("text for isDaytime") << one(R"({"name": "x", "isDaytime": "yes"})") << int(Outcome::Absent) << QStringList{"period-shape", "||", ""};
+        QTest::newRow("a flood of arrays") << QStringLiteral("[") + QStringLiteral("[1],").repeated(kMaxApiContainers) + QStringLiteral("0]") << int(Outcome::NotLoaded) << QStringList{"node-count", "||", ""};
         QTest::newRow("deep nesting") << QString(100, u'[') + QString(100, u']') << int(Outcome::NotLoaded) << QStringList{"nesting", "||", ""};
         QTest::newRow("huge name, Celsius")
             << one(QStringLiteral(R"({"name": "%1", "isDaytime": true, "temperature": -40, "temperatureUnit": "C"})")
