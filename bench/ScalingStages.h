@@ -12,6 +12,10 @@ namespace scaling {
 // composition, the moonrise row and the title.
 QString ForecastStage(const QString &reply);
 
+// The service's JSON forecast reply to the same content: the periods mapped
+// into the extraction, then composition, the moonrise row and the title.
+QString ApiForecastStage(const QString &reply);
+
 // Sun/moon reply to the text box lines, the title and the picture number.
 QString SunMoonStage(const QString &reply);
 

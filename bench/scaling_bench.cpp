@@ -210,6 +210,64 @@ std::string LongHeadline(size_t bytes)
     return ForecastReply("Sunny.", "", HazardElement(Repeat("Heat Advisory in effect ", room), url));
 }
 
+// A forecast reply of the service's JSON interface: `periods` is the inside
+// of the periods list, `extra` more members of the properties.
+std::string ApiReply(const std::string &periods, const std::string &extra)
+{
+    return "{\n    \"type\": \"Feature\",\n    \"properties\": {\n        \"units\": \"us\",\n" + extra
+        + "        \"updateTime\": \"2026-12-07T06:41:37+00:00\",\n        \"periods\": [\n" + periods + "\n        ]\n    }\n}";
+}
+
+std::string ApiPeriod(int number, const std::string &detailed)
+{
+    const bool day = number % 2 == 1;
+    return "            {\n                \"number\": " + std::to_string(number) + ",\n                \"name\": \""
+        + (day ? "Monday" : "Monday Night") + "\",\n                \"isDaytime\": " + (day ? "true" : "false")
+        + ",\n                \"temperature\": " + (day ? "61" : "42")
+        + ",\n                \"temperatureUnit\": \"F\",\n                \"probabilityOfPrecipitation\": "
+          "{\"unitCode\": \"wmoUnit:percent\", \"value\": 30},\n                \"detailedForecast\": \""
+        + detailed + "\"\n            }";
+}
+
+// As many periods as the size holds: past the bound on their number.
+std::string ApiManyPeriods(size_t bytes)
+{
+    std::string periods;
+    periods.reserve(bytes);
+    for (int n = 1; periods.size() + 400 < bytes; ++n)
+        periods += (n > 1 ? ",\n" : "") + ApiPeriod(n, "Sunny, with a high near 61.");
+    return ApiReply(periods, "");
+}
+
+// The most periods read, each with a worded forecast of a thousandth of the size.
+std::string ApiLongTexts(size_t bytes)
+{
+    const std::string text = Repeat("Rain and snow showers likely, with gusts as high as 40 mph. ", (bytes - 400000) / 1000);
+    std::string periods;
+    periods.reserve(bytes + 500000);
+    for (int n = 1; n <= 1000; ++n)
+        periods += (n > 1 ? ",\n" : "") + ApiPeriod(n, text);
+    return ApiReply(periods, "");
+}
+
+// One worded forecast that is the whole size.
+std::string ApiLongText(size_t bytes)
+{
+    return ApiReply(ApiPeriod(1, Repeat("rain and snow showers likely ", bytes - 600)), "");
+}
+
+// Arrays nested just within the bound on nesting, again and again, beside the periods.
+std::string ApiDeepArrays(size_t bytes)
+{
+    const std::string nest = std::string(60, '[') + "1" + std::string(60, ']');
+    std::string extra = "        \"extra\": [";
+    extra.reserve(bytes);
+    while (extra.size() + nest.size() + 2000 < bytes)
+        extra += nest + ",";
+    extra += "0],\n";
+    return ApiReply(ApiPeriod(1, "Sunny."), extra);
+}
+
 // A sun/moon reply in the layout of the Naval Observatory's one-day reply.
 // `label` is the label's value, `moonEntries` goes before the moon's rise.
 std::string SunMoonReply(const std::string &label, const std::string &moonEntries)
@@ -317,6 +375,10 @@ std::vector<Shape> Shapes()
         {"forecast: flood of \"|\"", Input::Reply, PipeFlood, ForecastStage},
         {"forecast: a hundred hazards", Input::Reply, HundredHazards, ForecastStage},
         {"forecast: one hazard headline of 1 MiB", Input::Reply, LongHeadline, ForecastStage},
+        {"api forecast: periods past the bound", Input::Reply, ApiManyPeriods, ApiForecastStage},
+        {"api forecast: 1000 periods, long texts", Input::Reply, ApiLongTexts, ApiForecastStage},
+        {"api forecast: one worded forecast", Input::Reply, ApiLongText, ApiForecastStage},
+        {"api forecast: arrays nested 60 deep", Input::Reply, ApiDeepArrays, ApiForecastStage},
         {"sun/moon: flood of commas", Input::Reply, CommaFlood, SunMoonStage},
         {"sun/moon: one long line, no commas", Input::Reply, SunMoonLongLine, SunMoonStage},
         {"sun/moon: many marker pieces", Input::Reply, MarkerPieces, SunMoonStage},

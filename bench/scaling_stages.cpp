@@ -7,6 +7,7 @@
 #include "common/RuntimeError.h"
 #include "forecast/ForecastQuery.h"
 #include "forecast/Display.h"
+#include "forecast/ApiForecast.h"
 
 #include <QLocale>
 
@@ -53,6 +54,17 @@ QString ForecastStage(const QString &reply)
         extras += text.size();
     sink = view.value.text1.size() + view.value.rows.size() + moonrise.text.size()
         + ForecastTitle(view.value.temperatureText, inputs.almanacTitle).size() + extras;
+    return !view ? QStringLiteral("display stopped: ") + view.reason.left(50) : QStringLiteral("shown");
+}
+
+QString ApiForecastStage(const QString &reply)
+{
+    const Result<ForecastExtraction> mapped = MapApiForecast(reply);
+    if (!mapped)
+        return QStringLiteral("refused: ") + mapped.rule;
+    const Result<ForecastView> view = ComposeForecastView(mapped.value, DisplayInputs{}, Locale());
+    sink = view.value.text1.size() + view.value.rows.size() + mapped.value.periodTexts[1].size()
+        + ForecastTitle(view.value.temperatureText, QString()).size();
     return !view ? QStringLiteral("display stopped: ") + view.reason.left(50) : QStringLiteral("shown");
 }
 
