@@ -146,7 +146,7 @@ bool Followable(const QJsonObject &properties, const char *key, const QString &w
         return false;
     }
     address = value.toString();
-    const QString quoted = QuotedForMessage(SafeText(address, kQuotedAddressMost));
+    const QString quoted = u'"' + SafeText(address, kQuotedAddressMost) + u'"';
     if (!address.startsWith(origin + u'/')) {
         Refuse(result, Outcome::NotLoaded, QStringLiteral("foreign-address"),
                QStringLiteral("the %1 address %2 is not on %3").arg(what, quoted, origin));
@@ -408,7 +408,7 @@ Result<ApiStation> ReadFirstStation(const QString &stationsReply)
     if (!plain) {
         Refuse(result, Outcome::NotLoaded, QStringLiteral("station-id"),
                QStringLiteral("the first station's identifier %1 is not a station identifier")
-                   .arg(QuotedForMessage(SafeText(identifier, kQuotedAddressMost))));
+                   .arg(u'"' + SafeText(identifier, kQuotedAddressMost) + u'"'));
         return result;
     }
     QString name = SafeText(first.value(QLatin1String("name")).toString(), kStationNameMost);

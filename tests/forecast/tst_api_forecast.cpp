@@ -128,20 +128,21 @@ private slots:
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QStringList>("summaries");
         QTest::addColumn<QString>("firstText");
+        QTest::addColumn<QString>("issued");
         QTest::newRow("linn, night-first, chances null") << "linn-2025-05-12-forecast.json" << true
             << QStringList{"Overnight||53|", "Monday|84|55|", "Saturday|81|55|40%"}
             << QStringList{"Mostly clear,", "Sunny,", "Sunny,"}
-            << "Mostly clear, with a low around 53. South wind 5 to 10 mph.";
+            << "Mostly clear, with a low around 53. South wind 5 to 10 mph." << "2025-05-12T06:41:37Z";
         QTest::newRow("portland, night-first") << "portland-2024-04-07-forecast.json" << true
             << QStringList{"Tonight||41|50%", "Sunday|54|39|70%", "Friday|58|40|"}
             << QStringList{"A chance of rain showers.", "Rain showers likely before 5pm.", "A chance of rain."}
             << "A chance of rain showers. Mostly cloudy. Low around 41, with temperatures rising to around 43 overnight. "
-               "Southwest wind around 7 mph. Chance of precipitation is 50%. New rainfall amounts less than a tenth of an inch possible.";
+               "Southwest wind around 7 mph. Chance of precipitation is 50%. New rainfall amounts less than a tenth of an inch possible." << "2024-04-07T04:41:46Z";
         QTest::newRow("sumatra, day-first, no chances") << "sumatra-2019-10-13-forecast.json" << false
             << QStringList{"This Afternoon|88|68|", "Columbus Day|88|70|", "Saturday|85|67|"}
             << QStringList{"Partly sunny,", "A chance of showers and thunderstorms after 2pm.",
                            "A slight chance of showers and thunderstorms."}
-            << "Partly sunny, with a high near 88. South wind around 5 mph.";
+            << "Partly sunny, with a high near 88. South wind around 5 mph." << "2019-10-13T18:16:20Z";
     }
 
     void forecastRows()
@@ -151,11 +152,13 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, summaries);
         QFETCH(QString, firstText);
+        QFETCH(QString, issued);
         REPLY(file, text);
         const Result<ForecastExtraction> forecast = MapApiForecast(text);
         QCOMPARE(forecast.outcome, Outcome::Done);
         QCOMPARE(forecast.value.nightFirst, nightFirst);
         QCOMPARE(forecast.value.periodTexts[1], firstText);
+        QCOMPARE(forecast.value.issued.toUTC().toString(Qt::ISODate), issued);
         const Result<ForecastView> view = ComposeForecastView(forecast.value, DisplayInputs{});
         QStringList shown, shownSummaries;
         for (const int r : {0, 1, 6}) {
