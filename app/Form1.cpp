@@ -11,11 +11,14 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
 
@@ -31,6 +34,14 @@ constexpr qsizetype kMostInLine = 1024;
 QString Shown(const QString &text, qsizetype most)
 {
     return text.size() <= most ? text : text.left(most);
+}
+
+// A tooltip that shows its text as it stands: Qt would take text that looks
+// like markup for markup.
+QString PlainTip(const QString &text)
+{
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))
+        + QStringLiteral("</p>");
 }
 
 QString Degrees(const char *prefix)
@@ -50,6 +61,8 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
     connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
+    connect(Warnings, &QToolButton::clicked, this, &Form1::WarningsClicked);
+    Warnings->installEventFilter(this);
     // A cell cut short shows its whole text as a tooltip.
     lvwEmployees->viewport()->installEventFilter(this);
 }
@@ -101,6 +114,20 @@ void Form1::CreateControls()
     Update->raise();
     Location->raise();
 
+    // A strip above the list for the service's warnings: the list gives up
+    // its top while there are any, so nothing of the window's controls is
+    // hidden and the window keeps its size.
+    Warnings = new QToolButton(this);
+    Warnings->setObjectName(QStringLiteral("Warnings"));
+    Warnings->setGeometry(136, 0, 409, 18);
+    Warnings->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Warnings->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    Warnings->setAutoRaise(true);
+    Warnings->setFocusPolicy(Qt::StrongFocus);
+    Warnings->setAccessibleName(QStringLiteral("Weather warnings"));
+    Warnings->hide();
+
+    setTabOrder(Warnings, lvwEmployees);
     setTabOrder(lvwEmployees, Text1);
     setTabOrder(Text1, Update);
     setTabOrder(Update, Location);
@@ -156,15 +183,29 @@ void Form1::SetTemperature(const QString &labelText)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    // Enter activates the warnings strip as Space and a click do.
+    if (watched == Warnings && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Warnings->click();
+            return true;
+        }
+        return false;
+    }
     if (watched != lvwEmployees->viewport() || event->type() != QEvent::ToolTip)
         return QWidget::eventFilter(watched, event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const QModelIndex index = lvwEmployees->indexAt(help->pos());
     const QString text = index.data().toString();
+    const QString tip = index.data(Qt::ToolTipRole).toString();
     const QRect cell = lvwEmployees->visualRect(index);
     // The text room of a cell as the list's style lays it out.
     const int margin = lvwEmployees->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvwEmployees) + 1;
-    if (index.isValid() && lvwEmployees->fontMetrics().horizontalAdvance(text) > cell.width() - 2 * margin)
+    // A row's own tooltip (a period's whole forecast, when the forecast was
+    // issued) first; otherwise a cell cut short shows its whole text.
+    if (index.isValid() && !tip.isEmpty())
+        QToolTip::showText(help->globalPos(), tip, lvwEmployees->viewport(), cell);
+    else if (index.isValid() && lvwEmployees->fontMetrics().horizontalAdvance(text) > cell.width() - 2 * margin)
         QToolTip::showText(help->globalPos(), text, lvwEmployees->viewport(), cell);
     else
         QToolTip::hideText();
@@ -189,6 +230,8 @@ void Form1::Draw(const WindowView &view, bool repaintNow)
         SetText1(view.text1);
     if (first || view.columns != drawn_.columns)
         SetColumns(view.columns);
+    if (first || view.hazards != drawn_.hazards)
+        SetWarnings(view.hazards);
     if (first || view.rows != drawn_.rows)
         SetRows(view.rows);
     drawn_ = view;
@@ -238,5 +281,49 @@ void Form1::SetRows(const std::vector<ListRow> &rows)
         item->setText(0, Shown(row.text, kMostInLine));
         for (int k = 0; k < row.subItems.size(); ++k)
             item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
+        if (!row.tip.isEmpty()) {
+            // Server text: shown as it stands, never as markup.
+            const QString tip = PlainTip(Shown(row.tip, kMostInLine));
+            for (int c = 0; c <= row.subItems.size(); ++c) {
+                item->setToolTip(c, tip);
+                item->setData(c, Qt::AccessibleDescriptionRole, Shown(row.tip, kMostInLine));
+            }
+        }
     }
+}
+
+void Form1::SetWarnings(const std::vector<Hazard> &hazards)
+{
+    if (hazards.empty()) {
+        Warnings->hide();
+        lvwEmployees->setGeometry(136, 0, 409, 177);
+        return;
+    }
+    QStringList headlines;
+    for (const Hazard &hazard : hazards)
+        headlines << Shown(hazard.headline, kMostInLine);
+    // A button's text reads "&" as a shortcut mark; each is doubled to show as itself.
+    Warnings->setText(headlines.join(QStringLiteral(" \u00B7 ")).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    Warnings->setToolTip(PlainTip(headlines.join(QLatin1Char('\n'))));
+    Warnings->setAccessibleDescription(headlines.join(QStringLiteral("; ")));
+    lvwEmployees->setGeometry(136, 18, 409, 159);
+    Warnings->show();
+}
+
+// One warning: its page opens. Several: a menu names each, and the one
+// chosen opens.
+void Form1::WarningsClicked()
+{
+    const std::vector<Hazard> &hazards = drawn_.hazards;
+    if (hazards.size() == 1) {
+        logic_.WarningActivated(0);
+        return;
+    }
+    QMenu menu(this);
+    for (size_t i = 0; i < hazards.size(); ++i) {
+        QAction *action = menu.addAction(QString(Shown(hazards[i].headline, kMostInLine)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setData(int(i));
+    }
+    if (QAction *chosen = menu.exec(Warnings->mapToGlobal(QPoint(0, Warnings->height()))))
+        logic_.WarningActivated(chosen->data().toInt());
 }

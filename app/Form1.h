@@ -10,6 +10,7 @@
 
 
 class QLabel;
+class QToolButton;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -31,6 +32,8 @@ public:
     void Timer1_Timer() { logic_.Tick(); }
     void Update_Click() { logic_.UpdateClicked(); }
     void Location_Click() { logic_.LocationClicked(); }
+    // A warning of the strip activated (a click with one, the menu with several).
+    void Warning_Activated(int index) { logic_.WarningActivated(index); }
 
     // The refreshes; each handles its own failures.
     void RefreshAlmanac() { logic_.RefreshAlmanac(); }
@@ -50,6 +53,8 @@ public:
     QLabel *Label1;
     QPushButton *Update;
     QPushButton *Location;
+    // The weather service's warnings, above the list; hidden when there are none.
+    QToolButton *Warnings;
     QTimer *Timer1;
     ImageList ImageList1;
 
@@ -68,6 +73,8 @@ private:
     void SetTemperature(const QString &labelText);
     void SetColumns(bool present);
     void SetRows(const std::vector<ListRow> &rows);
+    void SetWarnings(const std::vector<Hazard> &hazards);
+    void WarningsClicked();
 
     Platform &platform_;
     WindowLogic logic_;

@@ -45,6 +45,9 @@ public:
     // Opens `path` in the desktop's text editor without waiting for it;
     // false when no editor could be started.
     virtual bool OpenInEditor(const QString &path) = 0;
+    // Opens `url` in the desktop's web browser without waiting for it; false
+    // when no browser could be started.
+    virtual bool OpenUrl(const QString &url) = 0;
     // A message box like ShowMessage (the program's own title) while the
     // editor of the last OpenInEditor runs. Returns false, the box closed
     // early, when that editor failed before the user closed the box.

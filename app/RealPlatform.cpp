@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include <memory>
+
 #include <unistd.h>
 
 namespace {
@@ -129,6 +131,43 @@ bool RealPlatform::OpenInEditor(const QString &path)
         QThread::msleep(kWaitStepMs);
     }
     return !editorFailed_;
+}
+
+bool RealPlatform::OpenUrl(const QString &url)
+{
+    // As the editor is opened: xdg-open asked directly (never through a
+    // shell), judged by its answer. A browser it starts and waits for counts
+    // as started.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
+    auto *process = new QProcess;
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    bool ended = false;
+    bool failed = false;
+    auto alive = std::make_shared<bool>(true);
+    QObject::connect(process, &QProcess::finished, process,
+                     [alive, &ended, &failed, process](int exitCode, QProcess::ExitStatus status) {
+                         if (*alive) {
+                             ended = true;
+                             failed = status != QProcess::NormalExit || exitCode != 0;
+                         }
+                         process->deleteLater();
+                     });
+    process->start(opener, {url});
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    QDeadlineTimer deadline(kEditorAnswerMs);
+    while (!ended && !deadline.hasExpired() && !quitting_) {
+        QCoreApplication::processEvents();
+        QThread::msleep(kWaitStepMs);
+    }
+    *alive = false;   // a later end is no longer this call's business
+    return !failed;
 }
 
 bool RealPlatform::ShowMessageWhileEditing(const QString &text)

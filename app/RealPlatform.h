@@ -20,6 +20,7 @@ public:
     void ShowFailure(Service service, const QString &text) override;
     void CloseFailure(Service service) override;
     bool OpenInEditor(const QString &path) override;
+    bool OpenUrl(const QString &url) override;
     bool ShowMessageWhileEditing(const QString &text) override;
     void Pause(int milliseconds) override;
     QString ProgramDirectory() override;

@@ -419,15 +419,69 @@ QString WindowLogic::StampText(DateValue time) const
 std::vector<ListRow> WindowLogic::TimeRows() const
 {
     if (!view_.timerOn)
-        return {ListRow{QStringLiteral("(auto off)"), {}}};
+        return {ListRow{QStringLiteral("(auto off)"), {}, {}}};
     const auto row = [this](const std::optional<DateValue> &time) {
-        return ListRow{time ? StampText(*time) : kNotYet, {}};
+        return ListRow{time ? StampText(*time) : kNotYet, {}, {}};
     };
-    return {row(almanacSuccess_), row(forecastSuccess_)};
+    std::vector<ListRow> rows{row(almanacSuccess_), row(forecastSuccess_)};
+    rows[1].text += StaleMark(forecastIssued_, forecastFetchedUtc_);
+    rows[1].tip = IssuedTip(forecastIssued_);
+    return rows;
 }
 
-QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, bool live,
-                                  QString &temperatureText)
+QString IssuedTip(const QDateTime &issued)
+{
+    if (!issued.isValid())
+        return QString();
+    return QStringLiteral("Forecast issued ") + QLocale::system().toString(issued, QStringLiteral("ddd, MMM d h:mm AP"));
+}
+
+QString StaleMark(const QDateTime &issued, const QDateTime &refreshedUtc)
+{
+    if (!issued.isValid() || !refreshedUtc.isValid())
+        return QString();
+    const qint64 age = issued.secsTo(refreshedUtc);
+    if (age <= 12 * 3600)
+        return QString();
+    const qint64 hours = age / 3600;
+    if (hours < 24)
+        return QStringLiteral(" (forecast issued %1 hours ago)").arg(hours);
+    const qint64 days = std::max<qint64>(1, (age + 12 * 3600) / 86400);
+    return days == 1 ? QStringLiteral(" (forecast issued 1 day ago)")
+                     : QStringLiteral(" (forecast issued %1 days ago)").arg(days);
+}
+
+bool OpenableWarningAddress(const QString &url)
+{
+    // The address must start with the service's own https origin and a
+    // slash, so no user part, port or look-alike host can follow the name.
+    static const QString origin = QStringLiteral("https://forecast.weather.gov/");
+    return url.startsWith(origin) && QUrl(url, QUrl::StrictMode).isValid();
+}
+
+void WindowLogic::WarningActivated(int index)
+{
+    Run(Command::Warning, [this, index] {
+        if (index < 0 || index >= int(view_.hazards.size()))
+            return;
+        const Hazard hazard = view_.hazards[size_t(index)];
+        const QString shown = hazard.url.left(200);
+        if (hazard.url.isEmpty()) {
+            platform_.ShowMessage(QStringLiteral("The weather service gave no page for \"%1\".").arg(hazard.headline),
+                                  QString());
+        } else if (!OpenableWarningAddress(hazard.url)) {
+            platform_.ShowMessage(QStringLiteral("The page of \"%1\" is not opened: %2 is not an address of "
+                                                 "https://forecast.weather.gov/.")
+                                      .arg(hazard.headline, shown),
+                                  QString());
+        } else if (!platform_.OpenUrl(hazard.url) && !closed_) {
+            platform_.ShowMessage(QStringLiteral("No web browser could be started for %1.").arg(shown), QString());
+        }
+    });
+}
+
+QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, const QDateTime &fetchedUtc,
+                                  bool live, QString &temperatureText)
 {
     DisplayInputs inputs;
     inputs.almanacText = state_.AlmanacText;
@@ -442,6 +496,12 @@ QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValu
         return view.reason;
     view_.columns = true;
     view_.rows = view.value.rows;
+    // Each forecast row's whole worded forecast, as its tooltip.
+    for (size_t r = 0; r < 7 && r < view_.rows.size(); ++r)
+        view_.rows[r].tip = extraction.periodTexts[r + 1];
+    view_.hazards = extraction.hazards;
+    forecastIssued_ = extraction.issued;
+    forecastFetchedUtc_ = fetchedUtc;
     Draw();
     if (live) {
         FetchTomorrowMoonrise();
@@ -472,7 +532,8 @@ bool WindowLogic::RefreshForecast()
         platform_.ShowFailure(Service::Forecast, NoForecastText(fetched));
         return false;
     }
-    const QString unread = read ? ShowForecast(read.value, attempt, true, temperatureText) : read.reason;
+    const QString unread =
+        read ? ShowForecast(read.value, attempt, platform_.NowUtc(), true, temperatureText) : read.reason;
     if (closed_)
         return false;
     // A reply that did not load or whose scan failed changes only the title.
@@ -545,7 +606,7 @@ void WindowLogic::ShowKept()
         return;
     const Result<ForecastExtraction> read = ExtractForecastReply(forecast->body);
     QString temperatureText;
-    if (!read || !ShowForecast(read.value, local(*forecast), false, temperatureText).isEmpty())
+    if (!read || !ShowForecast(read.value, local(*forecast), forecast->fetchedUtc, false, temperatureText).isEmpty())
         return;
     view_.title = ForecastTitle(temperatureText, state_.AlmanacTitle);
     Draw(true);

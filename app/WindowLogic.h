@@ -32,8 +32,20 @@ struct WindowView {
     bool columns = false;         // the list's five columns are there
     std::vector<ListRow> rows;
     bool timerOn = true;
+    std::vector<Hazard> hazards;  // the warnings strip; empty: no strip
     bool operator==(const WindowView &) const = default;
 };
+
+// The forecast refresh-time row's extra words: its tooltip says when the
+// forecast was issued ("Forecast issued Tue, Mar 17 11:07 AM", in the
+// reply's own zone), and an issue more than 12 hours before the refresh is
+// marked on the row (" (forecast issued 2 days ago)"). Both empty when the
+// reply gave no readable issue time.
+QString IssuedTip(const QDateTime &issued);
+QString StaleMark(const QDateTime &issued, const QDateTime &refreshedUtc);
+
+// Whether a warning's address may be opened: https://forecast.weather.gov/ only.
+bool OpenableWarningAddress(const QString &url);
 
 // A refresh that failed is tried again after a growing wait, counted from
 // its last try; the first success clears it.
@@ -81,6 +93,9 @@ public:
     void Tick();
     void UpdateClicked();
     void LocationClicked();
+    // The warning `index` of the strip was activated: its page opens in the
+    // browser when its address is the weather service's, else a message says why.
+    void WarningActivated(int index);
     void Closed();
 
     // The refreshes; each handles its own failures and says whether it
@@ -97,7 +112,7 @@ public:
     const RetryState &AlmanacRetry() const { return almanacRetry_; }
 
 private:
-    enum class Command { Load, Tick, Update, Location };
+    enum class Command { Load, Tick, Update, Location, Warning };
     void Run(Command command, const std::function<void()> &handler);
     void RunWaiting();
 
@@ -115,8 +130,8 @@ private:
     QString StampText(DateValue time) const;
     // Shows an extracted forecast (with tomorrow's moonrise fetched when
     // `live`); the reason when its composition stopped, else empty.
-    QString ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, bool live,
-                         QString &temperatureText);
+    QString ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, const QDateTime &fetchedUtc,
+                         bool live, QString &temperatureText);
     // The last good replies: kept after each success, shown at start-up.
     void Keep(const QString &name, const QString &key, const QString &body);
     void ShowKept();
@@ -139,4 +154,7 @@ private:
     std::optional<DateValue> almanacSuccess_;
     std::optional<AlmanacOrigin> almanacOrigin_;
     std::optional<AlmanacOrigin> moonriseOrigin_;
+    // When the forecast on show was issued, and fetched.
+    QDateTime forecastIssued_;
+    QDateTime forecastFetchedUtc_;
 };

@@ -26,6 +26,7 @@ struct DisplayInputs {
 struct ListRow {
     QString text;
     QStringList subItems;
+    QString tip = {};   // the row's tooltip and accessible description; empty: none
     bool operator==(const ListRow &) const = default;
 };
 

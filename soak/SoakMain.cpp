@@ -84,6 +84,7 @@ public:
     void ShowFailure(Service, const QString &text) override { messages << text; }
     QString UserCacheDirectory() override { return directory_ + QStringLiteral("/cache"); }
     bool OpenInEditor(const QString &) override { return false; }
+    bool OpenUrl(const QString &) override { return false; }
     void Pause(int) override {}
     QString ProgramDirectory() override { return directory_; }
 

@@ -73,6 +73,15 @@ public:
         return !editorFailsLater;
     }
 
+    QStringList urlsOpened;
+    bool browserStarts = true;
+    bool OpenUrl(const QString &url) override
+    {
+        events << QStringLiteral("browser ") + url;
+        urlsOpened << url;
+        return browserStarts;
+    }
+
     bool OpenInEditor(const QString &path) override
     {
         events << QStringLiteral("editor ") + path;

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -46,6 +47,13 @@ inline QStringList ColumnHeaders(const QTreeWidget *list)
     for (int c = 0; c < list->columnCount(); ++c)
         headers << list->headerItem()->text(c);
     return headers;
+}
+
+// The recorded replies are old by the tests' clock, so the forecast's time
+// row carries the stale mark; its own tests check it, the others take it off.
+inline QString WithoutStaleMark(QString row)
+{
+    return row.remove(QRegularExpression(QStringLiteral(" \\(forecast issued \\d+ (days|hours|day) ago\\)$")));
 }
 
 // The window's icon, as shown at both sizes, against the picture it should
@@ -96,7 +104,10 @@ inline void CheckWindow(const Form1 &form, const recorded::Forecast &forecast, c
          << QStringList{" ", " ", " ", " ", QStringLiteral("Moonrise tomorrow ") + moonrise};
     for (const QString &time : times)
         rows << QStringList{time, "", "", "", ""};
-    QCOMPARE(ListRows(form.lvwEmployees), rows);
+    QList<QStringList> shownRows = ListRows(form.lvwEmployees);
+    if (!shownRows.isEmpty() && !times.isEmpty())
+        shownRows.last()[0] = WithoutStaleMark(shownRows.last()[0]);
+    QCOMPARE(shownRows, rows);
     // The time rows carry no sub-items at all.
     for (qsizetype r = rows.size() - times.size(); r < rows.size(); ++r)
         QCOMPARE(form.lvwEmployees->topLevelItem(int(r))->columnCount(), 1);

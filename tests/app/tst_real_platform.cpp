@@ -96,6 +96,15 @@ private slots:
         QVERIFY(!platform.OpenInEditor(path));
         StandIn("kill -9 $$");
         QVERIFY(!platform.OpenInEditor(path));
+
+        // A warning's page goes to the browser the same way, as one argument.
+        const QString page = QStringLiteral("https://forecast.weather.gov/a?x=1&y=$(touch injected)");
+        StandIn("printf '%s' \"$1\" > '" + received.toLocal8Bit() + "'\nexit 0");
+        QVERIFY(platform.OpenUrl(page));
+        QCOMPARE(QString::fromLocal8Bit(testsupport::ReadFile(received)), page);
+        QVERIFY(!QFile::exists("injected"));
+        StandIn("exit 3");
+        QVERIFY(!platform.OpenUrl(page));
     }
 
     void editorFailingLaterIsReported()

@@ -10,7 +10,9 @@
 #include <QAccessible>
 #include <QHeaderView>
 #include <QToolTip>
+#include <QTextDocumentFragment>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -19,6 +21,12 @@ using namespace recorded;
 using namespace windowcheck;
 
 namespace {
+
+// One <hazard> of a forecast reply.
+QByteArray HazardXml(const QByteArray &headline, const QByteArray &url)
+{
+    return "<hazard headline=\"" + headline + "\"><hazardTextURL>" + url + "</hazardTextURL></hazard>";
+}
 
 struct World {
     TestPlatform platform;
@@ -83,8 +91,21 @@ private slots:
             QCoreApplication::sendEvent(list->viewport(), &help);
             return QToolTip::isVisible() ? QToolTip::text() : QString();
         };
-        QCOMPARE(tooltipAt(2), QString());
-        QCOMPARE(tooltipAt(4), kAustin.rows[4][4]);
+        // A forecast row's tooltip is its period's whole worded forecast
+        // (row 1 of this night-first reply: the night's), as it stands.
+        const auto plain = [](const QString &tip) { return QTextDocumentFragment::fromHtml(tip).toPlainText(); };
+        const QString tonight = QStringLiteral("A 20 percent chance of showers after midnight. Increasing clouds, with a low "
+                                               "around 59. South wind 15 to 20 mph becoming west 10 to 15 mph after midnight. "
+                                               "Winds could gust as high as 30 mph.");
+        const QString thursday = QStringLiteral("A 20 percent chance of showers and thunderstorms after noon. Partly sunny, "
+                                                "with a high near 86. Breezy, with a south wind 10 to 15 mph becoming west "
+                                                "southwest 20 to 25 mph in the afternoon. Winds could gust as high as 35 mph.");
+        // A row without one: a cell cut short shows its whole text, one that fits shows none.
+        QCOMPARE(tooltipAt(8), QString());
+        QCOMPARE(tooltipAt(7), QStringLiteral("Full Moon ") + kNextFullMoon);
+        QCOMPARE(plain(tooltipAt(0)), tonight);
+        QCOMPARE(plain(tooltipAt(4)), thursday);
+        QCOMPARE(list->topLevelItem(4)->data(1, Qt::AccessibleDescriptionRole).toString(), thursday);
         // A screen reader hears what the label holds, not a bare number.
         QCOMPARE(QAccessible::queryAccessibleInterface(w.form->Label1)->text(QAccessible::Name),
                  "Current temperature " + kAustin.temperature + kDeg + "F");
@@ -173,6 +194,148 @@ private slots:
         QVERIFY(w.form->State().AlmanacTitle.endsWith(QStringLiteral(" (computed)")));
         QVERIFY(w.form->IconIndex() >= 1 && w.form->IconIndex() <= 8);
         QVERIFY(ListRows(w.form->lvwEmployees).value(8).value(4).endsWith(QStringLiteral(" (computed)")));
+    }
+
+    // The service's warnings in a strip above the list; no strip without
+    // them. Each row: the hazards put into La Mesa's April reply, what the
+    // strip shows, and what activating one of them does.
+    void warningsStrip_data()
+    {
+        QTest::addColumn<QByteArray>("hazards");
+        QTest::addColumn<QString>("strip");
+        QTest::addColumn<int>("activate");
+        QTest::addColumn<QString>("opened");    // the page the browser got; empty: none
+        QTest::addColumn<QString>("message");   // the start of the message shown; empty: none
+        const QByteArray a = HazardXml("Wind Advisory", "https://forecast.weather.gov/a?x=1&amp;y=2");
+        const QByteArray b = HazardXml("Hazardous Weather Outlook", "https://forecast.weather.gov/b");
+        QTest::newRow("two hazards") << a + b << QStringLiteral("Wind Advisory \u00B7 Hazardous Weather Outlook") << 1
+                                     << QStringLiteral("https://forecast.weather.gov/b") << QString();
+        QTest::newRow("an exact duplicate left out") << a + a + b << QStringLiteral("Wind Advisory \u00B7 Hazardous Weather Outlook")
+                                                     << 0 << QStringLiteral("https://forecast.weather.gov/a?x=1&y=2") << QString();
+        QTest::newRow("300-character headline cut to 120")
+            << HazardXml(QByteArray(300, 'H'), "https://forecast.weather.gov/h") << QString(120, u'H') << 0
+            << QStringLiteral("https://forecast.weather.gov/h") << QString();
+        QTest::newRow("markup in a headline shows as it stands")
+            << HazardXml("&lt;b&gt;x&lt;/b&gt; &amp; &lt;img src=y&gt;", "https://forecast.weather.gov/m")
+            << QStringLiteral("<b>x</b> && <img src=y>") << 0 << QStringLiteral("https://forecast.weather.gov/m") << QString();
+        QTest::newRow("plain http never opened") << HazardXml("Frost Advisory", "http://forecast.weather.gov/f")
+                                                 << QStringLiteral("Frost Advisory") << 0 << QString()
+                                                 << QStringLiteral("The page of \"Frost Advisory\" is not opened: http://forecast.weather.gov/f is not");
+        QTest::newRow("a look-alike host never opened")
+            << HazardXml("Frost Advisory", "https://forecast.weather.gov.example.com/f") << QStringLiteral("Frost Advisory") << 0
+            << QString() << QStringLiteral("The page of \"Frost Advisory\" is not opened: https://forecast.weather.gov.example.com/f");
+        QTest::newRow("no browser") << HazardXml("Frost Advisory", "https://forecast.weather.gov/nobrowser")
+                                    << QStringLiteral("Frost Advisory") << 0 << QStringLiteral("https://forecast.weather.gov/nobrowser")
+                                    << QStringLiteral("No web browser could be started for https://forecast.weather.gov/nobrowser.");
+    }
+
+    void warningsStrip()
+    {
+        QFETCH(QByteArray, hazards);
+        QFETCH(QString, strip);
+        QFETCH(int, activate);
+        QFETCH(QString, opened);
+        QFETCH(QString, message);
+        World w;
+        QByteArray reply = Bytes(kLaMesaApril.file);
+        reply.insert(reply.indexOf("<wordedForecast"), "<hazards time-layout=\"\"><name>Watches, Warnings, and Advisories</name>"
+                                                       "<hazard-conditions>" + hazards + "</hazard-conditions></hazards>");
+        w.forecastReply = FromCp1252(reply);
+        w.almanacReply = Text(kMayapur.file);
+        w.platform.browserStarts = !opened.endsWith(QStringLiteral("nobrowser"));
+        w.form->Form_Load();
+        QVERIFY2(w.platform.messages.empty(), qPrintable(w.platform.messages.empty() ? QString() : w.platform.messages[0].text));
+        QVERIFY(!w.form->Warnings->isHidden());
+        QCOMPARE(w.form->Warnings->text(), strip);
+        QCOMPARE(w.form->lvwEmployees->geometry(), QRect(136, 18, 409, 159));
+        QCOMPARE(ListRows(w.form->lvwEmployees).mid(0, 7), kLaMesaApril.rows);
+        w.form->Warning_Activated(activate);
+        QCOMPARE(w.platform.urlsOpened, opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(w.platform.messages.size(), size_t(message.isEmpty() ? 0 : 1));
+        if (!message.isEmpty())
+            QVERIFY2(w.platform.messages[0].text.startsWith(message), qPrintable(w.platform.messages[0].text));
+        // A refresh without hazards takes the strip away; the list gets its place back.
+        w.forecastReply = Text(kLaMesaApril.file);
+        w.form->Update_Click();
+        QVERIFY(w.form->Warnings->isHidden());
+        QCOMPARE(w.form->lvwEmployees->geometry(), QRect(136, 0, 409, 177));
+    }
+
+    // La Mesa's March reply: its Heat Advisory, heard by name with its
+    // headline, opened by a click or by Enter; and when it was issued.
+    void recordedHeatAdvisoryAndIssueTime_data()
+    {
+        QTest::addColumn<QDateTime>("now");            // the clock (UTC here)
+        QTest::addColumn<QByteArray>("creation");      // what <creation-date> holds; empty: left as recorded
+        QTest::addColumn<QString>("timeRow");
+        QTest::addColumn<QString>("tip");
+        const QString issued = QStringLiteral("Forecast issued Tue, Mar 17 11:07 AM");
+        QTest::newRow("fresh") << QDateTime(QDate(2026, 3, 18), QTime(2, 0)) << QByteArray() << QStringLiteral("02:00 AM") << issued;
+        QTest::newRow("issued two days before") << QDateTime(QDate(2026, 3, 19), QTime(14, 35)) << QByteArray()
+                                                << QStringLiteral("02:35 PM (forecast issued 2 days ago)") << issued;
+        QTest::newRow("issued 13 hours before") << QDateTime(QDate(2026, 3, 18), QTime(7, 10)) << QByteArray()
+                                                << QStringLiteral("07:10 AM (forecast issued 13 hours ago)") << issued;
+        QTest::newRow("creation date garbled") << QDateTime(QDate(2026, 3, 19), QTime(14, 35)) << QByteArray("yesterday")
+                                               << QStringLiteral("02:35 PM") << QString();
+        QTest::newRow("creation date missing") << QDateTime(QDate(2026, 3, 19), QTime(14, 35)) << QByteArray("-")
+                                               << QStringLiteral("02:35 PM") << QString();
+    }
+
+    void recordedHeatAdvisoryAndIssueTime()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QByteArray, creation);
+        QFETCH(QString, timeRow);
+        QFETCH(QString, tip);
+        World w;
+        w.platform.now = DateFromQDateTime(now);
+        QByteArray reply = Bytes(kLaMesaMarch.file);
+        const QByteArray recorded = "<creation-date refresh-frequency='PT1H'>2026-03-17T11:07:56-07:00</creation-date>";
+        QVERIFY(reply.contains(recorded));
+        if (creation == "-")
+            reply.replace(recorded, "");
+        else if (!creation.isEmpty())
+            reply.replace(recorded, "<creation-date refresh-frequency='PT1H'>" + creation + "</creation-date>");
+        w.forecastReply = FromCp1252(reply);
+        w.almanacReply = Text(kMayapur.file);
+        w.form->Form_Load();
+        QToolButton *strip = w.form->Warnings;
+        QVERIFY(!strip->isHidden());
+        QCOMPARE(strip->text(), QStringLiteral("Heat Advisory"));
+        QVERIFY(strip->toolTip().contains(QStringLiteral("Heat Advisory")));
+        QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(strip);
+        QCOMPARE(heard->text(QAccessible::Name), QStringLiteral("Weather warnings"));
+        QCOMPARE(heard->text(QAccessible::Description), QStringLiteral("Heat Advisory"));
+        const QString page = QStringLiteral("https://forecast.weather.gov/showsigwx.php?warnzone=CAZ050&warncounty=CAC073"
+                                            "&firewxzone=CAZ250&local_place1=3+Miles+NW+La+Mesa+CA&product1=Heat+Advisory");
+        strip->click();
+        QTest::keyClick(strip, Qt::Key_Return);
+        QCOMPARE(w.platform.urlsOpened, (QStringList{page, page}));
+
+        QTreeWidgetItem *row = w.form->lvwEmployees->topLevelItem(w.form->lvwEmployees->topLevelItemCount() - 1);
+        QCOMPARE(row->text(0), timeRow);
+        QCOMPARE(QTextDocumentFragment::fromHtml(row->toolTip(0)).toPlainText(), tip);
+        // Row 1 of this night-first reply is the night; row 2 the day it names.
+        QCOMPARE(w.form->lvwEmployees->topLevelItem(0)->data(0, Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("Mostly clear, with a low around 63. Calm wind."));
+        QCOMPARE(w.form->lvwEmployees->topLevelItem(1)->data(0, Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("Sunny, with a high near 92. Light and variable wind becoming west 5 to 10 mph in the afternoon."));
+    }
+
+    // A day-first reply: row 1 is today, row 2 the next day it names.
+    void dayFirstRowTips()
+    {
+        World w;
+        w.forecastReply = Text(kLaMesaJune.file);
+        w.almanacReply = Text(kMayapur.file);
+        w.form->Form_Load();
+        QVERIFY(w.form->Warnings->isHidden());
+        QCOMPARE(w.form->lvwEmployees->topLevelItem(0)->data(0, Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("Mostly cloudy, then gradually becoming sunny, with a high near 74. Light and variable wind "
+                                "becoming southwest 5 to 10 mph in the morning."));
+        QCOMPARE(w.form->lvwEmployees->topLevelItem(1)->data(0, Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("Patchy fog before 11am. Otherwise, cloudy through mid morning, then gradual clearing, with a "
+                                "high near 74. South wind 5 to 10 mph becoming west in the morning."));
     }
 
     void autoOffRow()

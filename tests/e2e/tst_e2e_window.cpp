@@ -82,7 +82,7 @@ private:
         w.form->Timer1_Timer();
         QCOMPARE(World::Targets(w.forecastHost), QList<QByteArray>{kForecastTarget});
         QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{AlmanacTarget("2026-12-07")});
-        QCOMPARE(w.form->lvwEmployees->topLevelItem(10)->text(0), QStringLiteral("10:35 AM"));
+        QCOMPARE(WithoutStaleMark(w.form->lvwEmployees->topLevelItem(10)->text(0)), QStringLiteral("10:35 AM"));
 
         // 17:59 is seven hour starts after 10:00: the forecast, not the sun and moon.
         w.forecastHost.clearRecords();
@@ -290,7 +290,7 @@ private slots:
         const QList<QStringList> rows = ListRows(w.form->lvwEmployees);
         QCOMPARE(rows.mid(0, 7), kLaMesaApril.rows);
         QCOMPARE(rows.value(9).value(0), almanacKept ? QStringLiteral("10:00 AM") : QStringLiteral("(not yet)"));
-        QCOMPARE(rows.value(10).value(0), forecastTime);
+        QCOMPARE(WithoutStaleMark(rows.value(10).value(0)), forecastTime);
         QCOMPARE(w.form->Text1Text(), almanac + Conditions(kLaMesaApril));
         QCOMPARE(w.form->windowTitle(), kLaMesaApril.temperature + kDeg + QStringLiteral("F") + w.form->State().AlmanacTitle);
     }

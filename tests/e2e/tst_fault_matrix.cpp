@@ -136,7 +136,7 @@ void CheckComputedAlmanac(World &w)
     QVERIFY(rows.value(8).value(4).startsWith(QStringLiteral("Moonrise tomorrow ")));
     QVERIFY(rows.value(8).value(4).endsWith(QStringLiteral(" (computed)")));
     QCOMPARE(rows.value(9).value(0), QStringLiteral("(not yet)"));
-    QCOMPARE(rows.value(10).value(0), QStringLiteral("10:00 AM"));
+    QCOMPARE(WithoutStaleMark(rows.value(10).value(0)), QStringLiteral("10:00 AM"));
     QVERIFY(w.form->IconIndex() >= 1 && w.form->IconIndex() <= 8);
 }
 
