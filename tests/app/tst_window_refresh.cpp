@@ -312,6 +312,10 @@ private slots:
         QTest::keyClick(strip, Qt::Key_Return);
         QCOMPARE(w.platform.urlsOpened, (QStringList{page, page}));
 
+        // SELVORRA_SCREENSHOT=FILE.png keeps a picture of this window (the README's).
+        if (const QString shot = qEnvironmentVariable("SELVORRA_SCREENSHOT"); !shot.isEmpty() && creation.isEmpty())
+            QVERIFY(w.form->grab().save(shot));
+
         QTreeWidgetItem *row = w.form->lvwEmployees->topLevelItem(w.form->lvwEmployees->topLevelItemCount() - 1);
         QCOMPARE(row->text(0), timeRow);
         QCOMPARE(QTextDocumentFragment::fromHtml(row->toolTip(0)).toPlainText(), tip);
