@@ -335,8 +335,11 @@ void FillTable(const std::vector<Period> &periods, ForecastExtraction &out)
         out.periods[nameRow][0] = period.name;
         const bool nightFollows = period.day && p + 1 < periods.size() && !periods[p + 1].day;
         out.periods[nameRow][3] = ChanceText(period.chance, nightFollows ? periods[p + 1].chance : std::nullopt);
-        if (nameRow <= kLastShownRow)
+        if (nameRow <= kLastShownRow) {
             out.periodTexts[static_cast<size_t>(nameRow)] = period.text;
+            // Cut by the page's own rule; the text is bounded well inside its 16-bit positions.
+            out.periods[nameRow][4] = ConditionSummary(period.text);
+        }
     }
     out.nightFirst = nightFirst;
 }

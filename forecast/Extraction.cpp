@@ -83,8 +83,8 @@ QStringList FieldsOf(const pugi::xml_node &element, const char *what)
     return SplitText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QStringLiteral("|"));
 }
 
-// The short condition text for one worded forecast: its first sentence, or
-// its first clause when a comma comes first; wind gusts are always kept.
+} // namespace
+
 QString ConditionSummary(const QString &text)
 {
     int cut = InStr16(text, QStringLiteral("."));
@@ -97,6 +97,8 @@ QString ConditionSummary(const QString &text)
         summary = summary.replace(u'.', u',') + u' ' + text.mid(gusts);
     return summary;
 }
+
+namespace {
 
 // The forecast data scan's running state, shared by its five sections.
 struct DataScan {

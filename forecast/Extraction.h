@@ -53,3 +53,8 @@ inline const QString kNoForecastMessage = QStringLiteral("No forecast for this l
 // the last field, or a root child that is not an element fails the
 // extraction. For both only the closing step runs.
 Result<ForecastExtraction> ExtractForecastReply(const QString &reply);
+
+// The short condition text for one worded forecast: its first sentence, or
+// its first clause when a comma comes first; wind gusts are always kept. A
+// text past 16-bit positions raises the run-time error.
+QString ConditionSummary(const QString &text);
