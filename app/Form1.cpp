@@ -281,13 +281,13 @@ void Form1::SetRows(const std::vector<ListRow> &rows)
         item->setText(0, Shown(row.text, kMostInLine));
         for (int k = 0; k < row.subItems.size(); ++k)
             item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
-        if (!row.tip.isEmpty()) {
+        const QString description = row.description.isEmpty() ? row.tip : row.description;
+        for (int c = 0; c <= row.subItems.size(); ++c) {
             // Server text: shown as it stands, never as markup.
-            const QString tip = PlainTip(Shown(row.tip, kMostInLine));
-            for (int c = 0; c <= row.subItems.size(); ++c) {
-                item->setToolTip(c, tip);
-                item->setData(c, Qt::AccessibleDescriptionRole, Shown(row.tip, kMostInLine));
-            }
+            if (!row.tip.isEmpty())
+                item->setToolTip(c, PlainTip(Shown(row.tip, kMostInLine)));
+            if (!description.isEmpty())
+                item->setData(c, Qt::AccessibleDescriptionRole, Shown(description, kMostInLine));
         }
     }
 }

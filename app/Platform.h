@@ -65,6 +65,9 @@ public:
     // The whole body behind `url` as text, one character per byte, with the
     // report of that fetch.
     virtual Fetched DownloadUrl(const QString &url, int reload) = 0;
+    // The same for the weather service's JSON API, which wants the program
+    // named in its User-Agent and asks for its JSON form.
+    virtual Fetched DownloadApi(const QString &url) = 0;
     // Processes pending window events once.
     virtual void LetEventsRun() = 0;
     // The window has closed: every wait (download, pause, editor answer) ends

@@ -222,6 +222,13 @@ Fetched RealPlatform::DownloadUrl(const QString &url, int reload)
     return fetched;
 }
 
+Fetched RealPlatform::DownloadApi(const QString &url)
+{
+    Fetched fetched;
+    fetched.body = net::DownloadUrl(url, 0, net::ApiOptions(download_), &fetched.report);
+    return fetched;
+}
+
 void RealPlatform::LetEventsRun()
 {
     QCoreApplication::processEvents();

@@ -28,6 +28,7 @@ public:
     QString UserConfigDirectory() override;
     QString UserCacheDirectory() override;
     Fetched DownloadUrl(const QString &url, int reload) override;
+    Fetched DownloadApi(const QString &url) override;
     void LetEventsRun() override;
     void Quit() override;
 

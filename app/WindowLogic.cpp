@@ -424,6 +424,10 @@ std::vector<ListRow> WindowLogic::TimeRows() const
         return ListRow{time ? StampText(*time) : kNotYet, {}, {}};
     };
     std::vector<ListRow> rows{row(almanacSuccess_), row(forecastSuccess_)};
+    if (!forecastSource_.isEmpty()) {
+        rows[1].text += QStringLiteral(" (%1)").arg(forecastSource_);
+        rows[1].description = rows[1].text;
+    }
     rows[1].text += StaleMark(forecastIssued_, forecastFetchedUtc_);
     rows[1].tip = IssuedTip(forecastIssued_);
     return rows;
@@ -524,13 +528,25 @@ bool WindowLogic::RefreshForecast()
         platform_.DownloadUrl(ForecastQuery(origins_.forecast, state_.Latitude, state_.Longitude), 0);
     if (closed_)
         return false;
-    const Result<ForecastExtraction> read = ExtractForecastReply(fetched.body);
+    Result<ForecastExtraction> read = ExtractForecastReply(fetched.body);
+    forecastSource_.clear();
     if (read.outcome == Outcome::Absent) {
-        busy.release();
-        ++forecastRetry_.failures;
-        forecastRetry_.lastAttempt = platform_.Now();
-        platform_.ShowFailure(Service::Forecast, NoForecastText(fetched));
-        return false;
+        // The page gave none: the service's JSON API is asked for the place.
+        const Result<ForecastExtraction> second = ForecastFromApi();
+        if (closed_)
+            return false;
+        if (!second) {
+            busy.release();
+            ++forecastRetry_.failures;
+            forecastRetry_.lastAttempt = platform_.Now();
+            platform_.ShowFailure(Service::Forecast,
+                                  NoForecastText(fetched)
+                                      + QStringLiteral(" The second source, %1, gave none either: %2.")
+                                            .arg(QUrl(origins_.api).host(), second.reason));
+            return false;
+        }
+        read = second;
+        forecastSource_ = QUrl(origins_.api).host();
     }
     const QString unread =
         read ? ShowForecast(read.value, attempt, platform_.NowUtc(), true, temperatureText) : read.reason;
@@ -542,7 +558,8 @@ bool WindowLogic::RefreshForecast()
     if (unread.isEmpty()) {
         forecastRetry_ = RetryState();
         platform_.CloseFailure(Service::Forecast);
-        Keep(QStringLiteral("forecast"), PlaceKey(), fetched.body);
+        if (forecastSource_.isEmpty())
+            Keep(QStringLiteral("forecast"), PlaceKey(), fetched.body);
     } else {
         ++forecastRetry_.failures;
         forecastRetry_.lastAttempt = platform_.Now();
@@ -553,6 +570,105 @@ bool WindowLogic::RefreshForecast()
     }
     platform_.LetEventsRun();
     return unread.isEmpty();
+}
+
+namespace {
+
+// What one request to the API came to, in words: the download's failure,
+// the service's own words for its error, its error status, or what the
+// reading of the reply said.
+template <typename T>
+QString ApiFailure(const Fetched &fetched, const Result<T> &read)
+{
+    if (fetched.report.failure != net::Failure::None)
+        return net::DescribeFailure(fetched.report);
+    const QString problem = ApiProblemText(fetched.body);
+    if (!problem.isEmpty())
+        return problem;
+    if (fetched.report.httpStatus >= 400)
+        return QStringLiteral("it answered with an error: HTTP %1 %2").arg(fetched.report.httpStatus).arg(fetched.report.reason).trimmed();
+    return read.reason;
+}
+
+template <typename T>
+Result<ForecastExtraction> ApiFailed(const Fetched &fetched, const Result<T> &read)
+{
+    Result<ForecastExtraction> failed;
+    failed.outcome = read ? Outcome::Absent : read.outcome;
+    failed.rule = read ? QStringLiteral("api") : read.rule;
+    failed.reason = ApiFailure(fetched, read);
+    return failed;
+}
+
+// A kept points reply or station is used for a week: a place's grid and
+// stations change rarely, and each saves the service two requests.
+constexpr qint64 kKeptPointSeconds = 7 * 86400;
+
+} // namespace
+
+Result<ForecastExtraction> WindowLogic::ForecastFromApi()
+{
+    const std::optional<QString> path = ApiPointsPath(state_.Latitude, state_.Longitude);
+    if (!path) {
+        Result<ForecastExtraction> failed;
+        failed.outcome = Outcome::NotLoaded;
+        failed.rule = QStringLiteral("place");
+        failed.reason = QStringLiteral("the settings name no point it knows");
+        return failed;
+    }
+    const QString folder = platform_.UserCacheDirectory();
+    const QDateTime nowUtc = platform_.NowUtc();
+    const auto young = [&](const std::optional<CachedReply> &kept) {
+        return kept && qAbs(kept->fetchedUtc.secsTo(nowUtc)) <= kKeptPointSeconds;
+    };
+    const QString place = PlaceKey();
+
+    // Where the place's forecast and stations are: kept, or asked.
+    const std::optional<CachedReply> keptPoint = LoadCachedReply(folder, QStringLiteral("points"), place, kMostInCache);
+    Result<ApiPoint> point = young(keptPoint) ? ReadApiPoint(keptPoint->body, origins_.api) : Result<ApiPoint>{};
+    if (!young(keptPoint) || !point) {
+        const Fetched fetched = platform_.DownloadApi(origins_.api + *path);
+        if (closed_)
+            return {};
+        point = ReadApiPoint(fetched.body, origins_.api);
+        if (!point || fetched.report.httpStatus >= 400)
+            return ApiFailed(fetched, point);
+        Keep(QStringLiteral("points"), place, fetched.body);
+    }
+
+    const Fetched forecastFetched = platform_.DownloadApi(point.value.forecastUrl);
+    if (closed_)
+        return {};
+    Result<ForecastExtraction> forecast = MapApiForecast(forecastFetched.body);
+    if (!forecast || forecastFetched.report.httpStatus >= 400)
+        return ApiFailed(forecastFetched, forecast);
+
+    // The first station, kept with the points; its latest observation is the
+    // current conditions. Without them the forecast still shows.
+    ApiStation station;
+    const std::optional<CachedReply> keptStation = LoadCachedReply(folder, QStringLiteral("station"), place, kMostInCache);
+    if (young(keptStation) && keptStation->body.count(QLatin1Char('\n')) == 1) {
+        station.id = keptStation->body.section(QLatin1Char('\n'), 0, 0);
+        station.name = keptStation->body.section(QLatin1Char('\n'), 1, 1);
+    } else {
+        const Fetched fetched = platform_.DownloadApi(point.value.stationsUrl);
+        if (closed_)
+            return {};
+        const Result<ApiStation> first = ReadFirstStation(fetched.body);
+        if (first && fetched.report.httpStatus < 400) {
+            station = first.value;
+            Keep(QStringLiteral("station"), place, station.id + QLatin1Char('\n') + station.name);
+        }
+    }
+    if (!station.id.isEmpty()) {
+        const Fetched fetched = platform_.DownloadApi(origins_.api + ApiLatestObservationPath(station));
+        if (closed_)
+            return {};
+        const Result<ForecastExtraction> observed = MapApiObservation(fetched.body, station, forecast.value);
+        if (observed && fetched.report.httpStatus < 400)
+            forecast.value = observed.value;
+    }
+    return forecast;
 }
 
 QString WindowLogic::DatedKey(DateValue date) const

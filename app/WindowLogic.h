@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include "almanac/Almanac.h"
+#include "forecast/ApiForecast.h"
 #include "forecast/Display.h"
 #include "forecast/ForecastQuery.h"
 #include "startup/FormState.h"
@@ -20,6 +21,8 @@
 struct ServiceOrigins {
     QString forecast = kForecastOrigin;
     QString almanac = kAlmanacOrigin;
+    // The weather service's JSON API, the second source of the forecast.
+    QString api = QStringLiteral("https://api.weather.gov");
 };
 
 // Everything the window shows, as plain data: the window draws exactly this.
@@ -132,6 +135,9 @@ private:
     // `live`); the reason when its composition stopped, else empty.
     QString ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, const QDateTime &fetchedUtc,
                          bool live, QString &temperatureText);
+    // The forecast from the JSON API, for when the page gives none; the
+    // reason in words when it gives none either.
+    Result<ForecastExtraction> ForecastFromApi();
     // The last good replies: kept after each success, shown at start-up.
     void Keep(const QString &name, const QString &key, const QString &body);
     void ShowKept();
@@ -157,4 +163,7 @@ private:
     // When the forecast on show was issued, and fetched.
     QDateTime forecastIssued_;
     QDateTime forecastFetchedUtc_;
+    // Where the forecast on show came from: empty for the forecast page, the
+    // API's host otherwise.
+    QString forecastSource_;
 };

@@ -26,7 +26,8 @@ struct DisplayInputs {
 struct ListRow {
     QString text;
     QStringList subItems;
-    QString tip = {};   // the row's tooltip and accessible description; empty: none
+    QString tip = {};          // the row's tooltip and accessible description; empty: none
+    QString description = {};  // its accessible description when that is not the tooltip
     bool operator==(const ListRow &) const = default;
 };
 

@@ -310,7 +310,8 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
     // A redirect may not leave the secure channel: https only.
     set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
-    set(curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent));
+    set(curl_easy_setopt(e, CURLOPT_USERAGENT,
+                         options.userAgent.isEmpty() ? kUserAgent : options.userAgent.constData()));
     // A direct connection whatever the environment's proxy variables say.
     set(curl_easy_setopt(e, CURLOPT_PROXY, ""));
     set(curl_easy_setopt(e, CURLOPT_NOPROXY, "*"));
@@ -342,8 +343,11 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     if (reload != 0) {
         h.headers = curl_slist_append(h.headers, "Cache-Control: no-cache");
         h.headers = curl_slist_append(h.headers, "Pragma: no-cache");
-        set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, h.headers));
     }
+    for (const QByteArray &header : options.headers)
+        h.headers = curl_slist_append(h.headers, header.constData());
+    if (h.headers)
+        set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, h.headers));
 
     set(curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error));
     set(curl_easy_setopt(e, CURLOPT_PRIVATE, &t));
@@ -548,6 +552,14 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
     h.release();
     yield();
     return result;
+}
+
+DownloadOptions ApiOptions(DownloadOptions base)
+{
+    base.userAgent = QByteArrayLiteral("Selvorra/" SELVORRA_VERSION
+                                       " (https://github.com/selvorra/selvorra; selvorra@users.noreply.github.com)");
+    base.headers.append(QByteArrayLiteral("Accept: application/geo+json"));
+    return base;
 }
 
 QString DescribeFailure(const DownloadReport &report)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -17,6 +19,10 @@ struct DownloadOptions {
     long slowTimeMs = 30000;
     long totalTimeoutMs = 120000;    // the whole fetch, whatever its speed
     long long maxBodyBytes = 16LL * 1024 * 1024;
+    // The User-Agent to send; empty: the program's own for the forecast page
+    // and the observatory. Extra request headers, each "Name: value".
+    QByteArray userAgent;
+    QList<QByteArray> headers;
     // An extra CA bundle to trust besides the system's (tests use their own CA).
     QString extraCaFile;
     // Run between the steps of a fetch and while it waits on the network;
@@ -67,6 +73,11 @@ struct DownloadReport {
 QString DownloadUrl(const QString &url, int reload);
 QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options,
                     DownloadReport *report = nullptr);
+
+// `base` as the weather service's JSON API wants its requests: a
+// User-Agent naming the program, its version and a contact address, and
+// "Accept: application/geo+json".
+DownloadOptions ApiOptions(DownloadOptions base);
 
 // The failure of `report` in plain words, naming the host, e.g. "the
 // connection to forecast.weather.gov was refused"; empty for Failure::None.

@@ -11,6 +11,11 @@
 #include <map>
 #include <vector>
 
+// What a forecast failure box adds while the JSON API cannot be reached.
+inline const QString kApiOffline = QStringLiteral(
+    " The second source, api.weather.gov, gave none either: the host api.weather.gov could not be found; the computer "
+    "may be offline.");
+
 // The platform under the tests' control: a clock that only moves when told
 // (a pause moves it by its length), message boxes recorded instead of shown
 // (failure boxes also kept as open until closed), an editor that runs a
@@ -114,6 +119,21 @@ public:
         downloads << url;
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
         return {onDownload ? onDownload(url) : QString(), report};
+    }
+
+    // The weather service's JSON API: unreachable unless the test answers it.
+    std::function<QString(const QString &url)> onApi;
+    QStringList apiRequests;   // every JSON API address asked for, in order
+    Fetched DownloadApi(const QString &url) override
+    {
+        apiRequests << url;
+        events << QStringLiteral("api %1").arg(url);
+        if (onApi)
+            return {onApi(url), report};
+        net::DownloadReport offline;
+        offline.failure = net::Failure::HostNotFound;
+        offline.host = QStringLiteral("api.weather.gov");
+        return {QString(), offline};
     }
 
     void Quit() override

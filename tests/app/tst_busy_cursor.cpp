@@ -137,7 +137,7 @@ private slots:
         w.form->Form_Load();
 
         QCOMPARE(w.platform.messages.size(), size_t(1));
-        QCOMPARE(w.platform.messages[0].text, kNoForecastMessage);
+        QCOMPARE(w.platform.messages[0].text, kNoForecastMessage + kApiOffline);
         QCOMPARE(w.cursorAtMessage, QList<int>{kNone});
         QCOMPARE(CursorNow(), kNone);
     }

@@ -306,7 +306,7 @@ private slots:
         QCOMPARE(w.platform.downloads.size(), 2);
         QVERIFY(w.platform.downloads[0].startsWith("https://aa.usno.navy.mil/api/rstt/oneday?date=2026-12-06 "));
         QVERIFY(w.platform.downloads[1].startsWith("https://forecast.weather.gov/MapClick.php?lat=35.9656&lon=-114.836"));
-        QCOMPARE(w.Messages(), QStringList{kNoForecast});
+        QCOMPARE(w.Messages(), QStringList{kNoForecast + kApiOffline});
 
         w.platform.now = MakeDate(2026, 12, 6, 11, 0, 0);
         w.form->Location_Click();
@@ -651,14 +651,15 @@ private slots:
         w.forecastDown = true;
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         QCOMPARE(w.platform.openFailures.size(), size_t(1));
-        QCOMPARE(w.platform.openFailures[Service::Forecast], kNoForecast);
+        QCOMPARE(w.platform.openFailures[Service::Forecast], kNoForecast + kApiOffline);
         w.platform.report.host = QStringLiteral("forecast.weather.gov");
         w.platform.report.httpStatus = 503;
         w.platform.report.reason = QStringLiteral("Service Unavailable");
         w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
         QCOMPARE(w.platform.openFailures.size(), size_t(1));
         QCOMPARE(w.platform.openFailures[Service::Forecast],
-                 QStringLiteral("The forecast service at forecast.weather.gov answered with an error: HTTP 503 Service Unavailable."));
+                 QStringLiteral("The forecast service at forecast.weather.gov answered with an error: HTTP 503 Service "
+                                "Unavailable.") + kApiOffline);
         w.forecastDown = false;
         w.platform.report = {};
         w.TickAt(MakeDate(2026, 12, 6, 10, 3, 0));

@@ -139,7 +139,7 @@ private slots:
         w.forecastReply = QString();
         w.form->Update_Click();
         QCOMPARE(w.platform.messages.size(), size_t(2));
-        QCOMPARE(w.platform.messages[1].text, QStringLiteral("No forecast for this location available."));
+        QCOMPARE(w.platform.messages[1].text, QStringLiteral("No forecast for this location available.") + kApiOffline);
         QCOMPARE(w.form->windowTitle(), almanacTitle);
 
         // A scan error (an observation marker with nothing after it) takes the error path.

@@ -73,6 +73,16 @@ public:
         report = fetched.report;
         return fetched;
     }
+
+    Fetched DownloadApi(const QString &url) override
+    {
+        downloads << url;
+        events << QStringLiteral("api %1").arg(url);
+        Fetched fetched;
+        fetched.body = net::DownloadUrl(url, 0, net::ApiOptions(options), &fetched.report);
+        report = fetched.report;
+        return fetched;
+    }
 };
 
 // Name, size and checksum of every file in a folder: what "nothing beside
@@ -96,6 +106,8 @@ struct World {
     E2EPlatform platform;
     testsupport::TestServer forecastHost{testsupport::TestServer::Mode::Https};
     testsupport::TestServer almanacHost{testsupport::TestServer::Mode::Https};
+    // The weather service's JSON API; it knows no address until told.
+    testsupport::TestServer apiHost{testsupport::TestServer::Mode::Https};
     // Started only by the worlds that need them.
     testsupport::TestServer plainHost{testsupport::TestServer::Mode::Http};
     testsupport::TestServer untrustedHost{testsupport::TestServer::Mode::HttpsUntrusted};
@@ -105,10 +117,11 @@ struct World {
     World()
     {
         platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        if (!forecastHost.start() || !almanacHost.start())
+        if (!forecastHost.start() || !almanacHost.start() || !apiHost.start())
             qFatal("loopback servers did not start");
         origins.forecast = forecastHost.baseUrl();
         origins.almanac = almanacHost.baseUrl();
+        origins.api = apiHost.baseUrl();
     }
 
     QString Dir() const { return platform.dir.path(); }
@@ -139,6 +152,17 @@ struct World {
                 return testsupport::Response::withStatus(404, "<html><body>Not here</body></html>");
             return testsupport::Response::ok(found->second, "application/json");
         });
+    }
+
+    // The JSON API answers each path with a recorded reply (nws-api/), its
+    // addresses moved from the service's host to the loopback one.
+    void ServeApi(const std::map<QByteArray, QString> &files)
+    {
+        for (const auto &[path, file] : files) {
+            QByteArray body = recorded::Bytes(QStringLiteral("nws-api/") + file);
+            body.replace("https://api.weather.gov", apiHost.baseUrl().toLatin1());
+            apiHost.route(path, testsupport::Response::ok(body, "application/geo+json"));
+        }
     }
 
     // Points a service at a port on which nothing listens.

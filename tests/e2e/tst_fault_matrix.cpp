@@ -27,6 +27,33 @@ const QString kStartTitle = QStringLiteral("Selvorra Boulder City");
 const QByteArray kAlmanacToday = AlmanacTarget("2026-12-06");
 const QByteArray kAlmanacTomorrow = AlmanacTarget("2026-12-07");
 const QStringList kStartTimes{"10:00 AM", "10:00 AM"};
+// How a forecast failure box goes on when the page gave none: the JSON API
+// was asked too (the loopback one knows no address unless a row serves one).
+const QString kSecondSource = QStringLiteral(" The second source, 127.0.0.1, gave none either: ");
+const QString kApiKnowsNothing = QStringLiteral("it answered with an error: HTTP 404 Not Found");
+// The JSON API's addresses for the worlds' place, and for Linn's grid.
+const QByteArray kApiPoints = "/points/35.9656,-114.836";
+const QByteArray kLinnForecast = "/gridpoints/TOP/32,81/forecast";
+const QByteArray kLinnStations = "/gridpoints/TOP/32,81/stations";
+const QByteArray kKmyzLatest = "/stations/KMYZ/observations/latest";
+
+// The JSON API's forecast in the window: the rows as they map from the
+// recorded reply (read from it by hand), the conditions of the observation
+// (`conditions`, empty when none came), the label, and the refresh-time row
+// that names the source.
+void CheckApiForecast(World &w, const QList<QStringList> &firstRows, const QString &temperature,
+                      const QString &conditions)
+{
+    QVERIFY(w.platform.messages.empty());
+    const QList<QStringList> rows = ListRows(w.form->lvwEmployees);
+    QCOMPARE(rows.mid(0, firstRows.size()), firstRows);
+    QCOMPARE(WithoutStaleMark(rows.value(10).value(0)), QStringLiteral("10:00 AM (127.0.0.1)"));
+    QCOMPARE(w.form->lvwEmployees->topLevelItem(10)->data(0, Qt::AccessibleDescriptionRole).toString(),
+             QStringLiteral("10:00 AM (127.0.0.1)"));
+    QCOMPARE(w.form->Label1->text(), QStringLiteral("   ") + temperature + kDeg + QStringLiteral("F"));
+    QCOMPARE(w.form->Text1Text(), AlmanacText(kReykjavik) + conditions);
+    QCOMPARE(w.form->windowTitle(), temperature + kDeg + QStringLiteral("F") + AlmanacTitle(kReykjavik));
+}
 
 // The healthy world's replies: La Mesa's forecast, Reykjavik's sun and moon
 // today, Svalbard's tomorrow.
@@ -72,10 +99,10 @@ QString ServiceError(const char *status)
 // The forecast refresh ended at its message box (`message`): the sun and moon
 // were taken, the list has its columns but no rows, and nothing else of the
 // window changed (the title is still the one the window opened with).
-void CheckNoForecast(World &w, const QString &message)
+void CheckNoForecast(World &w, const QString &message, const QString &second = kApiKnowsNothing)
 {
     QCOMPARE(w.platform.messages.size(), size_t(1));
-    QCOMPARE(w.platform.messages[0].text, message);
+    QCOMPARE(w.platform.messages[0].text, message + kSecondSource + second + QLatin1Char('.'));
     QCOMPARE(w.platform.messages[0].title, QString());
     QCOMPARE(w.form->Label1->text(), QString());
     QCOMPARE(w.form->Text1Text(), QString());
@@ -264,6 +291,89 @@ std::vector<Row> Rows()
                     [](World &w) {
                         CheckNoForecast(w, DownloadFailed("127.0.0.1 sent a compressed reply (Content-Encoding: gzip) "
                                                           "that was not asked for"));
+                    }});
+    // --- the JSON API, asked when the page gives none ---
+    rows.push_back({"forecast page 404, the JSON API answers with Linn's chain",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(404, "<html><body>Not here</body></html>"));
+                        w.ServeApi({{kApiPoints, "linn-2025-05-10-points.json"},
+                                    {kLinnForecast, "linn-2025-05-12-forecast.json"},
+                                    {kLinnStations, "linn-2025-05-10-stations.json"},
+                                    {kKmyzLatest, "linn-2025-05-10-observations-latest-KMYZ.json"}});
+                    },
+                    // A second refresh takes the points and the station from the cache.
+                    [](World &w) {
+                        QCOMPARE(World::Targets(w.apiHost),
+                                 (QList<QByteArray>{kApiPoints, kLinnForecast, kLinnStations, kKmyzLatest}));
+                        for (const testsupport::Request &request : w.apiHost.requests()) {
+                            QCOMPARE(request.header("Accept"), QByteArray("application/geo+json"));
+                            QVERIFY(request.header("User-Agent").startsWith("Selvorra/0.1 ("));
+                            QVERIFY(request.header("User-Agent").contains("@"));
+                        }
+                        w.apiHost.clearRecords();
+                        w.form->Update_Click();
+                        QCOMPARE(World::Targets(w.apiHost), (QList<QByteArray>{kLinnForecast, kKmyzLatest}));
+                        QCOMPARE(World::Targets(w.forecastHost), (QList<QByteArray>{kForecastTarget, kForecastTarget}));
+                    },
+                    [](World &w) {
+                        // 8 degC: 46 degF; no dew point or humidity; 102370 Pa: 30.23 inHg, 1024 hPa.
+                        CheckApiForecast(w,
+                                         {{"Overnight", "", "53", "", "Mostly clear,"},
+                                          {"Monday", "84", "55", "", "Sunny,"}},
+                                         QStringLiteral("46"),
+                                         QStringLiteral("Wind Speed: 0\r\nHumidy: \r\nDew Point: \r\nPressure: 1024\r\n"
+                                                        "Marysville Municipal Airport"));
+                    }});
+    rows.push_back({"forecast page redirects to an HTML page, the JSON API answers for Portland without stations",
+                    [](World &w) {
+                        w.forecastHost.route("/zone.html", Response::ok("<html><body>Zone forecast</body></html>", "text/html"));
+                        w.ServeForecast(Response::redirect(w.forecastHost.url("/zone.html").toLatin1()));
+                        w.ServeApi({{kApiPoints, "portland-2024-04-07-points.json"},
+                                    {"/gridpoints/PQR/114,105/forecast", "portland-2024-04-07-forecast.json"}});
+                    },
+                    {},
+                    [](World &w) {
+                        CheckApiForecast(w, {{"Tonight", "", "41", "50%", "A chance of rain showers."}}, QString(),
+                                         QStringLiteral("Wind Speed: \r\nHumidy: \r\nDew Point: \r\nPressure: 0\r\n"));
+                    }});
+    rows.push_back({"forecast page 500 and the JSON API knows no such point",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(500, "<html><body>Broken</body></html>"));
+                        w.apiHost.route(kApiPoints, Response::withStatus(404, recorded::Bytes(QStringLiteral(
+                                                                                  "nws-api/paris-2025-02-28-points-error-404-invalidpoint.json"))));
+                    },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(w.platform.messages.size(), size_t(1));
+                        QVERIFY2(w.platform.messages[0].text.startsWith(ServiceError("HTTP 500 Internal Server Error") + kSecondSource
+                                                                        + "Data Unavailable For Requested Point"),
+                                 qPrintable(w.platform.messages[0].text));
+                        QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+                    }});
+    rows.push_back({"no forecast on the page, and the JSON API points to another host",
+                    [](World &w) {
+                        w.ServeForecast(Response::ok("<?xml version=\"1.0\"?><error>outside</error>", "text/xml"));
+                        w.apiHost.route(kApiPoints, Response::ok(recorded::Bytes(QStringLiteral("nws-api/linn-2025-05-10-points.json")),
+                                                                 "application/geo+json"));
+                    },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(w.platform.messages.size(), size_t(1));
+                        QVERIFY2(w.platform.messages[0].text.startsWith(kNoForecast + kSecondSource),
+                                 qPrintable(w.platform.messages[0].text));
+                        QVERIFY(w.platform.messages[0].text.contains("https://api.weather.gov/gridpoints/TOP/32,81/forecast"));
+                        QCOMPARE(World::Targets(w.apiHost), QList<QByteArray>{kApiPoints});
+                    }});
+    rows.push_back({"forecast page 404 and a hostile JSON API reply",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(404, "<html><body>Not here</body></html>"));
+                        w.apiHost.route(kApiPoints, Response::ok(QByteArray(100000, '[') + QByteArray(100000, ']'), "application/geo+json"));
+                    },
+                    {},
+                    [](World &w) {
+                        QCOMPARE(w.platform.messages.size(), size_t(1));
+                        QVERIFY2(w.platform.messages[0].text.startsWith(ServiceError("HTTP 404 Not Found") + kSecondSource + "the reply"),
+                                 qPrintable(w.platform.messages[0].text));
                     }});
     // A reply that arrives whole but holds no forecast: the place has none.
     rows.push_back({"forecast host answers a place outside its area",
@@ -500,7 +610,7 @@ std::vector<Row> Rows()
                         QCOMPARE(World::Targets(w.almanacHost),
                                  QList<QByteArray>{"/api/rstt/oneday?date=2026-12-06%20&coords=north,%20west"
                                                    "&auto%20update=true%20&dst=true"});
-                        CheckNoForecast(w, ServiceError("HTTP 400 Bad Request"));
+                        CheckNoForecast(w, ServiceError("HTTP 400 Bad Request"), "the settings name no point it knows");
                         // No place to compute for, and nothing usable fetched: nothing shown.
                         QCOMPARE(w.form->State().AlmanacText, QString());
                         QVERIFY(IconShows(*w.form, 0));
@@ -653,7 +763,8 @@ std::vector<Row> Rows()
                     },
                     [](World &w) {
                         QCOMPARE(ReadFile(w.SettingsPath()), QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
-                        const QString refused = DownloadFailed("127.0.0.1 refused the connection");
+                        const QString refused =
+                            DownloadFailed("127.0.0.1 refused the connection") + kSecondSource + kApiKnowsNothing + ".";
                         QCOMPARE(w.platform.messages.size(), size_t(4));
                         QCOMPARE(w.platform.messages[0].text, refused);
                         QVERIFY(w.platform.messages[1].text.startsWith(
