@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 #include <unistd.h>
@@ -88,12 +89,50 @@ QMessageBox *RealPlatform::FailureBox(Service service) const
     return failureBoxes_[service == Service::Forecast ? 0 : 1];
 }
 
+namespace {
+
+// xdg-open on `target`, asked directly (never through a shell), with `onEnd`
+// told how it ended whenever it ends. Not parented: when xdg-open waits for
+// the application it started (it does on desktops it does not know), the
+// process object lives on until it ends. Nothing when it could not start.
+QProcess *StartOpener(const QString &opener, const QString &target,
+                      const std::function<void(bool failed)> &onEnd)
+{
+    auto *process = new QProcess;
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [onEnd, process](int exitCode, QProcess::ExitStatus status) {
+                         onEnd(status != QProcess::NormalExit || exitCode != 0);
+                         process->deleteLater();
+                     });
+    process->start(opener, {target});
+    if (!process->waitForStarted()) {
+        delete process;
+        return nullptr;
+    }
+    return process;
+}
+
+} // namespace
+
+// Its answer usually comes at once; the window keeps painting meanwhile.
+void RealPlatform::WaitForOpener(const bool &ended)
+{
+    QDeadlineTimer deadline(kEditorAnswerMs);
+    while (!ended && !deadline.hasExpired() && !quitting_) {
+        QCoreApplication::processEvents();
+        QThread::msleep(kWaitStepMs);
+    }
+}
+
 bool RealPlatform::OpenInEditor(const QString &path)
 {
     // The desktop's default application for the file, as a file manager would
-    // open it. xdg-open is asked directly (never through a shell) because it
-    // says when the desktop has no application for text files, which Qt's
-    // own call, content once xdg-open has started, does not pass on.
+    // open it. xdg-open is asked directly because it says when the desktop has
+    // no application for text files, which Qt's own call, content once
+    // xdg-open has started, does not pass on.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty())
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -101,73 +140,36 @@ bool RealPlatform::OpenInEditor(const QString &path)
     const int run = ++editorRun_;
     editorEnded_ = false;
     editorFailed_ = false;
-    // Not parented: when xdg-open waits for the editor (it does on desktops
-    // it does not know), the process object lives on until it ends. Its end
-    // is judged whenever it comes: a failure while the "new location" box is
-    // open closes that box, so the user learns that no editor came up.
-    auto *process = new QProcess;
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::finished, process,
-                     [this, run, process](int exitCode, QProcess::ExitStatus status) {
-                         if (run == editorRun_) {
-                             editorEnded_ = true;
-                             editorFailed_ = status != QProcess::NormalExit || exitCode != 0;
-                             if (editorFailed_ && editingBox_)
-                                 editingBox_->reject();
-                         }
-                         process->deleteLater();
-                     });
-    process->start(opener, {path});
-    if (!process->waitForStarted()) {
-        delete process;
+    // The end is judged whenever it comes: a failure while the "new
+    // location" box is open closes that box, so the user learns that no
+    // editor came up.
+    if (!StartOpener(opener, path, [this, run](bool failed) {
+            if (run != editorRun_)
+                return;
+            editorEnded_ = true;
+            editorFailed_ = failed;
+            if (editorFailed_ && editingBox_)
+                editingBox_->reject();
+        }))
         return false;
-    }
-    // Its answer usually comes at once; the window keeps painting meanwhile.
-    QDeadlineTimer deadline(kEditorAnswerMs);
-    while (!editorEnded_ && !deadline.hasExpired() && !quitting_) {
-        QCoreApplication::processEvents();
-        QThread::msleep(kWaitStepMs);
-    }
+    WaitForOpener(editorEnded_);
     return !editorFailed_;
 }
 
 bool RealPlatform::OpenUrl(const QString &url)
 {
-    // As the editor is opened: xdg-open asked directly (never through a
-    // shell), judged by its answer. A browser it starts and waits for counts
-    // as started.
+    // As the editor is opened, judged by xdg-open's answer; a browser it
+    // starts and waits for counts as started.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty())
         return QDesktopServices::openUrl(QUrl(url, QUrl::StrictMode));
-    auto *process = new QProcess;
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    bool ended = false;
-    bool failed = false;
-    auto alive = std::make_shared<bool>(true);
-    QObject::connect(process, &QProcess::finished, process,
-                     [alive, &ended, &failed, process](int exitCode, QProcess::ExitStatus status) {
-                         if (*alive) {
-                             ended = true;
-                             failed = status != QProcess::NormalExit || exitCode != 0;
-                         }
-                         process->deleteLater();
-                     });
-    process->start(opener, {url});
-    if (!process->waitForStarted()) {
-        delete process;
+    // A later end is no longer this call's business, so its outcome lives
+    // apart from the call.
+    const auto outcome = std::make_shared<std::pair<bool, bool>>(false, false);   // ended, failed
+    if (!StartOpener(opener, url, [outcome](bool failed) { *outcome = {true, failed}; }))
         return false;
-    }
-    QDeadlineTimer deadline(kEditorAnswerMs);
-    while (!ended && !deadline.hasExpired() && !quitting_) {
-        QCoreApplication::processEvents();
-        QThread::msleep(kWaitStepMs);
-    }
-    *alive = false;   // a later end is no longer this call's business
-    return !failed;
+    WaitForOpener(outcome->first);
+    return !outcome->second;
 }
 
 bool RealPlatform::ShowMessageWhileEditing(const QString &text)

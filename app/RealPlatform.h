@@ -36,6 +36,9 @@ public:
     QMessageBox *FailureBox(Service service) const;
 
 private:
+    // Waits for an opener's answer (`ended`), briefly, the window painting.
+    void WaitForOpener(const bool &ended);
+
     net::DownloadOptions download_;
     bool quitting_ = false;
     QPointer<QWidget> window_;

@@ -23,7 +23,6 @@ constexpr qsizetype kLongestStationId = 8;
 constexpr qsizetype kPeriodNameMost = 60;
 constexpr qsizetype kPeriodTextMost = 1000;   // as the page's worded forecasts are kept
 constexpr qsizetype kProblemMost = 200;
-constexpr qsizetype kLongestIssued = 64;
 constexpr int kLastTableRow = 10;
 constexpr int kLastShownRow = 7;
 
@@ -303,13 +302,7 @@ QDateTime IssuedOf(const QJsonObject &properties)
     QJsonValue value = properties.value(QLatin1String("updateTime"));
     if (!value.isString())
         value = properties.value(QLatin1String("updated"));
-    const QString text = value.toString();
-    if (text.size() > kLongestIssued)
-        return {};
-    const QDateTime issued = QDateTime::fromString(text, Qt::ISODate);
-    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
-        return {};
-    return issued;
+    return ReadIssueTime(value.toString());
 }
 
 // The periods into the table, column by column as the page's scans fill it.

@@ -85,6 +85,19 @@ QStringList FieldsOf(const pugi::xml_node &element, const char *what)
 
 } // namespace
 
+QDateTime ReadIssueTime(const QString &text)
+{
+    // An ISO date and time is a few dozen characters; anything longer is not one.
+    constexpr qsizetype kLongestIssued = 64;
+    const QString trimmed = text.trimmed();
+    if (trimmed.size() > kLongestIssued)
+        return {};
+    const QDateTime issued = QDateTime::fromString(trimmed, Qt::ISODate);
+    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
+        return {};
+    return issued;
+}
+
 QString ConditionSummary(const QString &text)
 {
     int cut = InStr16(text, QStringLiteral("."));
@@ -273,7 +286,6 @@ constexpr qsizetype kUrlMost = 2048;
 constexpr qsizetype kPeriodTextMost = 1000;
 constexpr size_t kMostHazards = 100;
 // Longer than any date and time with an offset: a longer text is no date.
-constexpr qsizetype kLongestIssued = 64;
 
 QString Utf8(const char *text)
 {
@@ -365,13 +377,7 @@ void ReadForecastExtras(const pugi::xml_node &data, bool nightFirst, ForecastExt
 // with its offset (or "Z") tells the instant; anything else stays invalid.
 QDateTime IssuedOf(const pugi::xml_node &root)
 {
-    const QString text = Utf8(root.child("head").child("product").child("creation-date").text().get()).trimmed();
-    if (text.size() > kLongestIssued)
-        return {};
-    const QDateTime issued = QDateTime::fromString(text, Qt::ISODate);
-    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
-        return {};
-    return issued;
+    return ReadIssueTime(Utf8(root.child("head").child("product").child("creation-date").text().get()));
 }
 
 // Parsed as a fragment so that what lies outside the root element stays in
