@@ -725,5 +725,6 @@ void WindowLogic::ShowKept()
     if (!read || !ShowForecast(read.value, local(*forecast), forecast->fetchedUtc, false, temperatureText).isEmpty())
         return;
     view_.title = ForecastTitle(temperatureText, state_.AlmanacTitle);
-    Draw(true);
+    // Painted while the first download waits, not before it starts.
+    Draw();
 }
