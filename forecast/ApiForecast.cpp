@@ -34,6 +34,11 @@ void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
     result.reason = std::move(reason);
 }
 
+// No text of the service comes near this (a worded forecast is a few
+// hundred bytes, an alert's description a few thousand); one that does
+// would only be copied whole to be cut to its first thousand characters.
+constexpr qsizetype kMaxApiText = 64 * 1024;
+
 // The bounds on nesting and on the number of arrays and objects, checked
 // before the parser sees the reply: its own bound on nesting is far deeper
 // than any reply of the service, and each array or object it reads costs
@@ -45,6 +50,7 @@ bool WithinBounds(const QByteArray &bytes, Result<T> &result)
     int depth = 0;
     long long containers = 0;
     bool inString = false;
+    qsizetype stringStart = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes.at(i);
         if (inString) {
@@ -52,8 +58,14 @@ bool WithinBounds(const QByteArray &bytes, Result<T> &result)
                 ++i;
             else if (c == '"')
                 inString = false;
+            else if (i - stringStart > kMaxApiText) {
+                Refuse(result, Outcome::NotLoaded, QStringLiteral("text-length"),
+                       QStringLiteral("the reply holds a text longer than %1 bytes (offset %2)").arg(kMaxApiText).arg(stringStart));
+                return false;
+            }
         } else if (c == '"') {
             inString = true;
+            stringStart = i;
         } else if (c == '[' || c == '{') {
             if (++depth > kMaxApiNesting) {
                 Refuse(result, Outcome::NotLoaded, QStringLiteral("nesting"),

@@ -236,10 +236,13 @@ private slots:
         QTest::newRow("text for isDaytime") << one(R"({"name": "x", "isDaytime": "yes"})") << int(Outcome::Absent) << QStringList{"period-shape", "||", ""};
         QTest::newRow("a flood of arrays") << QStringLiteral("[") + QStringLiteral("[1],").repeated(kMaxApiContainers) + QStringLiteral("0]") << int(Outcome::NotLoaded) << QStringList{"node-count", "||", ""};
         QTest::newRow("deep nesting") << QString(100, u'[') + QString(100, u']') << int(Outcome::NotLoaded) << QStringList{"nesting", "||", ""};
-        QTest::newRow("huge name, Celsius")
+        QTest::newRow("long name, Celsius")
             << one(QStringLiteral(R"({"name": "%1", "isDaytime": true, "temperature": -40, "temperatureUnit": "C"})")
-                       .arg(QString(1 << 20, u'a')))
+                       .arg(QString(60000, u'a')))
             << int(Outcome::Done) << QStringList{"", QString(60, u'a') + "|-40|", ""};
+        QTest::newRow("a text past any the service sends")
+            << one(QStringLiteral(R"({"name": "%1", "isDaytime": true})").arg(QString(1 << 20, u'a')))
+            << int(Outcome::NotLoaded) << QStringList{"text-length", "||", ""};
         QTest::newRow("number beyond double") << one(R"({"isDaytime": true, "temperature": 1e999})") << int(Outcome::NotLoaded) << QStringList{"json", "||", ""};
         QTest::newRow("empty object") << "{}" << int(Outcome::Absent) << QStringList{"no-periods", "||", ""};
         QTest::newRow("thirty periods fill ten rows") << Periods(30) << int(Outcome::Done) << QStringList{"", "P1|50|50", "P19"};
