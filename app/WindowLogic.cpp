@@ -296,6 +296,13 @@ void WindowLogic::LocationHandler()
     }
     view_.columns = false;
     view_.rows.clear();
+    // The place may be another: its warnings, refresh times and retries
+    // start over with it.
+    view_.hazards.clear();
+    forecastSuccess_.reset();
+    almanacSuccess_.reset();
+    forecastRetry_ = RetryState();
+    almanacRetry_ = RetryState();
     Draw();
     StartupSequence();
 }

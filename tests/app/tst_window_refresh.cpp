@@ -324,6 +324,12 @@ private slots:
                  QStringLiteral("Mostly clear, with a low around 63. Calm wind."));
         QCOMPARE(w.form->lvwEmployees->topLevelItem(1)->data(0, Qt::AccessibleDescriptionRole).toString(),
                  QStringLiteral("Sunny, with a high near 92. Light and variable wind becoming west 5 to 10 mph in the afternoon."));
+
+        // Location starts over: a place whose forecast cannot be had keeps no
+        // warning of the place before.
+        w.forecastReply = QString();
+        w.form->Location_Click();
+        QVERIFY(strip->isHidden());
     }
 
     // A day-first reply: row 1 is today, row 2 the next day it names.
