@@ -325,9 +325,10 @@ private slots:
         QCOMPARE(w.form->lvwEmployees->topLevelItem(1)->data(0, Qt::AccessibleDescriptionRole).toString(),
                  QStringLiteral("Sunny, with a high near 92. Light and variable wind becoming west 5 to 10 mph in the afternoon."));
 
-        // Location starts over: a place whose forecast cannot be had keeps no
-        // warning of the place before.
+        // Location starts over: a new place whose forecast cannot be had keeps
+        // no warning of the place before.
         w.forecastReply = QString();
+        testsupport::WriteFile(w.platform.FilePath(kSettingsFileName), "40.7831,-73.9712,tz=-5\r\n");
         w.form->Location_Click();
         QVERIFY(strip->isHidden());
     }
