@@ -2,6 +2,7 @@
 
 #include "RuntimeError.h"
 #include "CodePage.h"
+#include "FileDescriptor.h"
 
 #include <QFile>
 
@@ -44,23 +45,6 @@ PathKind KindOfMode(mode_t mode)
     return PathKind::Other;
 }
 
-// An open file descriptor, closed at the end of its scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Opens a regular file for reading. Non-blocking, so a named pipe in the
 // file's place is noticed at once instead of waiting for a writer.
 int OpenRegularFile(const QString &path)
@@ -88,24 +72,8 @@ int OpenRegularFile(const QString &path)
 QByteArray ReadUpTo(int fd, qint64 limit, const QString &path)
 {
     QByteArray bytes;
-    constexpr qint64 kPiece = 64 * 1024;
-    while (bytes.size() < limit) {
-        const qint64 want = std::min(kPiece, limit - bytes.size());
-        const qsizetype at = bytes.size();
-        bytes.resize(at + want);
-        const ssize_t got = ::read(fd, bytes.data() + at, static_cast<size_t>(want));
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
-        }
-        if (got < 0) {
-            const int error = errno;
-            throw RuntimeError(QStringLiteral("Cannot read file: %1 (%2)").arg(path, SystemReason(error)));
-        }
-        bytes.resize(at + got);
-        if (got == 0)
-            break;
-    }
+    if (const int error = ::ReadUpTo(fd, limit, bytes))
+        throw RuntimeError(QStringLiteral("Cannot read file: %1 (%2)").arg(path, SystemReason(error)));
     return bytes;
 }
 
@@ -215,18 +183,9 @@ void CreateTextFile(const QString &path, const QString &content)
         const int error = errno;
         throw RuntimeError(QStringLiteral("Cannot create file: %1 (%2)").arg(path, SystemReason(error)));
     }
-    const QByteArray bytes = ToCp1252(content);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            // Half a settings file would be read as a broken one: take it away.
-            ::unlink(name.constData());
-            throw RuntimeError(QStringLiteral("Cannot write file: %1 (%2)").arg(path, SystemReason(error)));
-        }
-        written += n;
+    if (const int error = WriteAll(fd.get(), ToCp1252(content))) {
+        // Half a settings file would be read as a broken one: take it away.
+        ::unlink(name.constData());
+        throw RuntimeError(QStringLiteral("Cannot write file: %1 (%2)").arg(path, SystemReason(error)));
     }
 }

@@ -1,5 +1,7 @@
 #include "startup/ReplyCache.h"
 
+#include "common/FileDescriptor.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QRandomGenerator>
@@ -13,19 +15,6 @@
 namespace {
 
 constexpr char kMagic[] = "selvorra-cache 1";
-
-// Owns a file descriptor.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-};
 
 // A name that stays inside the folder: no separator, not "." or "..".
 bool PlainName(const QString &name)
@@ -51,20 +40,6 @@ void MakeFolders(const QByteArray &folder)
 int OpenFolder(const QByteArray &folder)
 {
     return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-bool WriteAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 // The text of `bytes` when they are well-formed UTF-8 (a byte order mark
@@ -186,36 +161,35 @@ bool StoreCachedReply(const QString &folder, const QString &name, const QString 
 
         const QByteArray folderPath = QFile::encodeName(folder);
         const QByteArray fileName = QFile::encodeName(name);
-        Fd dir(OpenFolder(folderPath));
-        if (dir.fd < 0 && errno == ENOENT) {
+        Descriptor dir(OpenFolder(folderPath));
+        if (dir.get() < 0 && errno == ENOENT) {
             MakeFolders(folderPath);
-            dir.fd = OpenFolder(folderPath);
+            dir.reset(OpenFolder(folderPath));
         }
-        if (dir.fd < 0)
+        if (dir.get() < 0)
             return false;
         // Whatever is at the place and is not a plain file is not ours to replace.
         struct stat st;
-        if (::fstatat(dir.fd, fileName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
+        if (::fstatat(dir.get(), fileName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
             return false;
 
         QByteArray tempName;
         int tempFd = -1;
         for (int attempt = 0; attempt < 16 && tempFd < 0; ++attempt) {
             tempName = '.' + fileName + ".tmp-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-            tempFd = ::openat(dir.fd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+            tempFd = ::openat(dir.get(), tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                               0600);
             if (tempFd < 0 && errno != EEXIST)
                 return false;
         }
         if (tempFd < 0)
             return false;
-        Fd temp(tempFd);
-        const bool written = WriteAll(temp.fd, file) && ::fsync(temp.fd) == 0;
-        ::close(temp.fd);
-        temp.fd = -1;
-        if (written && ::renameat(dir.fd, tempName.constData(), dir.fd, fileName.constData()) == 0)
+        Descriptor temp(tempFd);
+        const bool written = WriteAll(temp.get(), file) == 0 && ::fsync(temp.get()) == 0;
+        temp.reset();
+        if (written && ::renameat(dir.get(), tempName.constData(), dir.get(), fileName.constData()) == 0)
             return true;
-        ::unlinkat(dir.fd, tempName.constData(), 0);
+        ::unlinkat(dir.get(), tempName.constData(), 0);
         return false;
     } catch (...) {
         return false;
@@ -228,31 +202,21 @@ std::optional<CachedReply> LoadCachedReply(const QString &folder, const QString 
     try {
         if (folder.isEmpty() || !PlainName(name))
             return std::nullopt;
-        Fd dir(OpenFolder(QFile::encodeName(folder)));
-        if (dir.fd < 0)
+        Descriptor dir(OpenFolder(QFile::encodeName(folder)));
+        if (dir.get() < 0)
             return std::nullopt;
         // Non-blocking, so that a pipe at the place cannot hold the start-up.
-        Fd file(::openat(dir.fd, QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        Descriptor file(::openat(dir.get(), QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st;
-        if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes)
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes)
             return std::nullopt;
         // One byte more than announced is read, so a file that grows under
         // us is noticed rather than cut.
-        QByteArray data(qsizetype(st.st_size) + 1, Qt::Uninitialized);
-        qsizetype got = 0;
-        while (got < data.size()) {
-            const ssize_t n = ::read(file.fd, data.data() + got, size_t(data.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return std::nullopt;
-            if (n == 0)
-                break;
-            got += n;
-        }
-        if (got != st.st_size)
+        QByteArray data;
+        if (ReadUpTo(file.get(), qint64(st.st_size) + 1, data) != 0)
             return std::nullopt;
-        data.truncate(got);
+        if (data.size() != st.st_size)
+            return std::nullopt;
         return Parse(data, key);
     } catch (...) {
         return std::nullopt;
