@@ -350,15 +350,32 @@ void WindowLogic::AlmanacFailed(DateValue attempt)
 {
     ++almanacRetry_.failures;
     almanacRetry_.lastAttempt = attempt;
+    ShowComputedAlmanac(attempt);
+}
+
+void WindowLogic::ShowComputedAlmanac(DateValue now)
+{
     // Values the observatory gave for this place and date stay; otherwise
     // (nothing yet, another day, another place) the window shows the values
     // computed here, marked as such.
-    const AlmanacOrigin wanted{PlaceKey(), DatePart(attempt), true};
-    if (almanacOrigin_ && almanacOrigin_->place == wanted.place && almanacOrigin_->date == wanted.date)
+    const AlmanacOrigin today{PlaceKey(), DatePart(now)};
+    if (almanacOrigin_ == today)
         return;
-    if (const std::optional<AlmanacTexts> computed = ComputedAlmanacTexts(state_, attempt)) {
+    if (const std::optional<AlmanacTexts> computed = ComputedAlmanacTexts(state_, now)) {
         ShowAlmanac(*computed, true);
-        almanacOrigin_ = wanted;
+        almanacOrigin_ = today;
+    }
+}
+
+void WindowLogic::ShowComputedMoonrise(DateValue now)
+{
+    // Likewise tomorrow's moonrise: the observatory's time for the date stays.
+    const AlmanacOrigin tomorrow{PlaceKey(), DatePart(now) + 1};
+    if (moonriseOrigin_ == tomorrow)
+        return;
+    if (const std::optional<QString> computed = ComputedMoonriseTomorrow(state_, now)) {
+        state_.MoonriseTomorrowText = *computed;
+        moonriseOrigin_ = tomorrow;
     }
 }
 
@@ -379,7 +396,7 @@ bool WindowLogic::RefreshAlmanac()
         return false;
     }
     ShowAlmanac(scan.value, false);
-    almanacOrigin_ = AlmanacOrigin{PlaceKey(), DatePart(attempt), false};
+    almanacOrigin_ = AlmanacOrigin{PlaceKey(), DatePart(attempt)};
     almanacRetry_ = RetryState();
     almanacSuccess_ = attempt;
     Keep(QStringLiteral("almanac"), DatedKey(attempt), fetched.body);
@@ -394,23 +411,16 @@ void WindowLogic::FetchTomorrowMoonrise()
         TomorrowQuery(origins_.almanac, state_.Latitude, state_.Longitude, state_.QueryExtra, now), 0);
     if (closed_)
         return;
-    const AlmanacOrigin tomorrow{PlaceKey(), DatePart(now) + 1, false};
     // The moonrise row keeps the last time found.
-    const Result<QString> moonrise =
-        fetched.report.httpStatus < 400 ? ScanTomorrowMoonrise(fetched.body) : Result<QString>{};
-    if (fetched.report.httpStatus < 400 && moonrise && !moonrise.value.isEmpty()) {
+    const bool answered = fetched.report.httpStatus < 400;
+    const Result<QString> moonrise = answered ? ScanTomorrowMoonrise(fetched.body) : Result<QString>{};
+    if (answered && moonrise && !moonrise.value.isEmpty()) {
         state_.MoonriseTomorrowText = moonrise.value;
-        moonriseOrigin_ = tomorrow;
-        Keep(QStringLiteral("tomorrow"), DatedKey(tomorrow.date), fetched.body);
+        moonriseOrigin_ = AlmanacOrigin{PlaceKey(), DatePart(now) + 1};
+        Keep(QStringLiteral("tomorrow"), DatedKey(DatePart(now) + 1), fetched.body);
         return;
     }
-    // No observatory time for tomorrow's date at this place: the computed one.
-    if (moonriseOrigin_ && moonriseOrigin_->place == tomorrow.place && moonriseOrigin_->date == tomorrow.date)
-        return;
-    if (const std::optional<QString> computed = ComputedMoonriseTomorrow(state_, now)) {
-        state_.MoonriseTomorrowText = *computed;
-        moonriseOrigin_ = AlmanacOrigin{tomorrow.place, tomorrow.date, true};
-    }
+    ShowComputedMoonrise(now);
 }
 
 QString WindowLogic::StampText(DateValue time) const
@@ -457,7 +467,7 @@ QString StaleMark(const QDateTime &issued, const QDateTime &refreshedUtc)
     const qint64 hours = age / 3600;
     if (hours < 24)
         return QStringLiteral(" (forecast issued %1 hours ago)").arg(hours);
-    const qint64 days = std::max<qint64>(1, (age + 12 * 3600) / 86400);
+    const qint64 days = (age + 12 * 3600) / 86400;   // a day or more, rounded
     return days == 1 ? QStringLiteral(" (forecast issued 1 day ago)")
                      : QStringLiteral(" (forecast issued %1 days ago)").arg(days);
 }
@@ -704,23 +714,19 @@ void WindowLogic::ShowKept()
     const Result<AlmanacTexts> scan = almanac ? ScanAlmanacReply(almanac->body) : Result<AlmanacTexts>{};
     if (almanac && scan) {
         ShowAlmanac(scan.value, false);
-        almanacOrigin_ = AlmanacOrigin{place, DatePart(now), false};
+        almanacOrigin_ = AlmanacOrigin{place, DatePart(now)};
         almanacSuccess_ = local(*almanac);
-    } else if (!almanacOrigin_ || almanacOrigin_->place != place || almanacOrigin_->date != DatePart(now)) {
-        if (const std::optional<AlmanacTexts> computed = ComputedAlmanacTexts(state_, now)) {
-            ShowAlmanac(*computed, true);
-            almanacOrigin_ = AlmanacOrigin{place, DatePart(now), true};
-        }
+    } else {
+        ShowComputedAlmanac(now);
     }
     const std::optional<CachedReply> tomorrow =
         LoadCachedReply(folder, QStringLiteral("tomorrow"), DatedKey(DatePart(now) + 1), kMostInCache);
     const Result<QString> moonrise = tomorrow ? ScanTomorrowMoonrise(tomorrow->body) : Result<QString>{};
     if (tomorrow && moonrise && !moonrise.value.isEmpty()) {
         state_.MoonriseTomorrowText = moonrise.value;
-        moonriseOrigin_ = AlmanacOrigin{place, DatePart(now) + 1, false};
-    } else if (const std::optional<QString> computed = ComputedMoonriseTomorrow(state_, now)) {
-        state_.MoonriseTomorrowText = *computed;
-        moonriseOrigin_ = AlmanacOrigin{place, DatePart(now) + 1, true};
+        moonriseOrigin_ = AlmanacOrigin{place, DatePart(now) + 1};
+    } else {
+        ShowComputedMoonrise(now);
     }
 
     // The forecast, when it is at most two days old.

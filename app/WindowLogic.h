@@ -65,13 +65,11 @@ int RetryWaitMinutes(int failures);
 // the service's error status, an empty answer, or that the place has none.
 QString NoForecastText(const Fetched &fetched);
 
-// What the sun/moon values on show were made for: the place (its three
-// settings texts) and the local date; `computed` when they were computed
-// here rather than fetched.
+// What sun/moon values on show were made for: the place (its three
+// settings texts) and the local date.
 struct AlmanacOrigin {
     QString place;
     DateValue date = 0;
-    bool computed = false;
     bool operator==(const AlmanacOrigin &) const = default;
 };
 
@@ -110,9 +108,6 @@ public:
     const FormState &State() const { return state_; }
     const WindowView &View() const { return view_; }
     bool Busy() const { return running_.has_value(); }
-    bool IsClosed() const { return closed_; }
-    const RetryState &ForecastRetry() const { return forecastRetry_; }
-    const RetryState &AlmanacRetry() const { return almanacRetry_; }
 
 private:
     enum class Command { Load, Tick, Update, Location, Warning };
@@ -128,6 +123,10 @@ private:
     bool AlmanacDue(DateValue now) const;
     bool ForecastDue(DateValue now) const;
     void AlmanacFailed(DateValue attempt);
+    // The values computed here for today, or tomorrow's moonrise, unless the
+    // observatory's (or the computed) values for that place and date are on show.
+    void ShowComputedAlmanac(DateValue now);
+    void ShowComputedMoonrise(DateValue now);
     void ShowAlmanac(const AlmanacTexts &texts, bool computed);
     std::vector<ListRow> TimeRows() const;
     QString StampText(DateValue time) const;
@@ -158,6 +157,7 @@ private:
     // The last successful refresh of each service (what the time rows show).
     std::optional<DateValue> forecastSuccess_;
     std::optional<DateValue> almanacSuccess_;
+    // What today's sun and moon and tomorrow's moonrise on show were made for.
     std::optional<AlmanacOrigin> almanacOrigin_;
     std::optional<AlmanacOrigin> moonriseOrigin_;
     // When the forecast on show was issued, and fetched.
