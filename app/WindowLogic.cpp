@@ -299,7 +299,6 @@ void WindowLogic::LocationHandler()
     // The place may be another: its warnings, refresh times and retries
     // start over with it.
     view_.hazards.clear();
-    forecastSuccess_.reset();
     almanacSuccess_.reset();
     forecastRetry_ = RetryState();
     almanacRetry_ = RetryState();
@@ -423,55 +422,6 @@ void WindowLogic::FetchTomorrowMoonrise()
     ShowComputedMoonrise(now);
 }
 
-QString WindowLogic::StampText(DateValue time) const
-{
-    // A time of another day carries its date, so that an old forecast
-    // shown from the cache says how old it is.
-    const DateValue today = DatePart(platform_.Now());
-    if (DatePart(time) == today)
-        return FormatClockTime(time);
-    return QLocale::system().toString(ToQDate(time), QStringLiteral("MMM d")) + QLatin1Char(' ') + FormatClockTime(time);
-}
-
-std::vector<ListRow> WindowLogic::TimeRows() const
-{
-    if (!view_.timerOn)
-        return {ListRow{QStringLiteral("(auto off)"), {}, {}}};
-    const auto row = [this](const std::optional<DateValue> &time) {
-        return ListRow{time ? StampText(*time) : kNotYet, {}, {}};
-    };
-    std::vector<ListRow> rows{row(almanacSuccess_), row(forecastSuccess_)};
-    if (!forecastSource_.isEmpty()) {
-        rows[1].text += QStringLiteral(" (%1)").arg(forecastSource_);
-        rows[1].description = rows[1].text;
-    }
-    rows[1].text += StaleMark(forecastIssued_, forecastFetchedUtc_);
-    rows[1].tip = IssuedTip(forecastIssued_);
-    return rows;
-}
-
-QString IssuedTip(const QDateTime &issued)
-{
-    if (!issued.isValid())
-        return QString();
-    return QStringLiteral("Forecast issued ") + QLocale::system().toString(issued, QStringLiteral("ddd, MMM d h:mm AP"));
-}
-
-QString StaleMark(const QDateTime &issued, const QDateTime &refreshedUtc)
-{
-    if (!issued.isValid() || !refreshedUtc.isValid())
-        return QString();
-    const qint64 age = issued.secsTo(refreshedUtc);
-    if (age <= 12 * 3600)
-        return QString();
-    const qint64 hours = age / 3600;
-    if (hours < 24)
-        return QStringLiteral(" (forecast issued %1 hours ago)").arg(hours);
-    const qint64 days = (age + 12 * 3600) / 86400;   // a day or more, rounded
-    return days == 1 ? QStringLiteral(" (forecast issued 1 day ago)")
-                     : QStringLiteral(" (forecast issued %1 days ago)").arg(days);
-}
-
 bool OpenableWarningAddress(const QString &url)
 {
     // The address must start with the service's own https origin and a
@@ -508,7 +458,12 @@ QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValu
     inputs.almanacText = state_.AlmanacText;
     inputs.almanacTitle = state_.AlmanacTitle;
     inputs.nextFullMoon = state_.NextFullMoon;
+    inputs.lastAlmanacTime = almanacSuccess_;
+    inputs.lastForecastTime = shownTime;
+    inputs.today = DatePart(platform_.Now());
     inputs.timerEnabled = view_.timerOn;
+    inputs.forecastSource = forecastSource_;
+    inputs.forecastFetchedUtc = fetchedUtc;
     const Result<ForecastView> view = ComposeForecastView(extraction, inputs);
     temperatureText = view.value.temperatureText;
     view_.label = view.value.labelText;
@@ -517,12 +472,7 @@ QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValu
         return view.reason;
     view_.columns = true;
     view_.rows = view.value.rows;
-    // Each forecast row's whole worded forecast, as its tooltip.
-    for (size_t r = 0; r < 7 && r < view_.rows.size(); ++r)
-        view_.rows[r].tip = extraction.periodTexts[r + 1];
     view_.hazards = extraction.hazards;
-    forecastIssued_ = extraction.issued;
-    forecastFetchedUtc_ = fetchedUtc;
     Draw();
     if (live) {
         FetchTomorrowMoonrise();
@@ -530,9 +480,7 @@ QString WindowLogic::ShowForecast(const ForecastExtraction &extraction, DateValu
             return QString();
     }
     view_.rows.push_back(MoonriseRow(state_.MoonriseTomorrowText));
-    forecastSuccess_ = shownTime;
-    const std::vector<ListRow> times = TimeRows();
-    view_.rows.insert(view_.rows.end(), times.begin(), times.end());
+    view_.rows.insert(view_.rows.end(), view.value.timeRows.begin(), view.value.timeRows.end());
     return QString();
 }
 

@@ -39,14 +39,6 @@ struct WindowView {
     bool operator==(const WindowView &) const = default;
 };
 
-// The forecast refresh-time row's extra words: its tooltip says when the
-// forecast was issued ("Forecast issued Tue, Mar 17 11:07 AM", in the
-// reply's own zone), and an issue more than 12 hours before the refresh is
-// marked on the row (" (forecast issued 2 days ago)"). Both empty when the
-// reply gave no readable issue time.
-QString IssuedTip(const QDateTime &issued);
-QString StaleMark(const QDateTime &issued, const QDateTime &refreshedUtc);
-
 // Whether a warning's address may be opened: https://forecast.weather.gov/ only.
 bool OpenableWarningAddress(const QString &url);
 
@@ -128,8 +120,6 @@ private:
     void ShowComputedAlmanac(DateValue now);
     void ShowComputedMoonrise(DateValue now);
     void ShowAlmanac(const AlmanacTexts &texts, bool computed);
-    std::vector<ListRow> TimeRows() const;
-    QString StampText(DateValue time) const;
     // Shows an extracted forecast (with tomorrow's moonrise fetched when
     // `live`); the reason when its composition stopped, else empty.
     QString ShowForecast(const ForecastExtraction &extraction, DateValue shownTime, const QDateTime &fetchedUtc,
@@ -154,16 +144,12 @@ private:
     std::vector<std::pair<Command, std::function<void()>>> waiting_;
     RetryState forecastRetry_;
     RetryState almanacRetry_;
-    // The last successful refresh of each service (what the time rows show).
-    std::optional<DateValue> forecastSuccess_;
+    // The last sun/moon refresh that went through (what its time row shows).
     std::optional<DateValue> almanacSuccess_;
     // What today's sun and moon and tomorrow's moonrise on show were made for.
     std::optional<AlmanacOrigin> almanacOrigin_;
     std::optional<AlmanacOrigin> moonriseOrigin_;
-    // When the forecast on show was issued, and fetched.
-    QDateTime forecastIssued_;
-    QDateTime forecastFetchedUtc_;
-    // Where the forecast on show came from: empty for the forecast page, the
-    // API's host otherwise.
+    // Where the forecast being shown came from: empty for the forecast page,
+    // the API's host otherwise.
     QString forecastSource_;
 };

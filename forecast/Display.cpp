@@ -55,6 +55,52 @@ ListRow InformationRow(const QString &text)
     return ListRow{QStringLiteral(" "), {QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "), text}};
 }
 
+// A refresh time; one of another date than today carries its date, so
+// that an old forecast shown from the cache says how old it is.
+QString StampText(const std::optional<DateValue> &time, const std::optional<DateValue> &today, const QLocale &locale)
+{
+    if (!time)
+        return QStringLiteral("(not yet)");
+    if (!today || DatePart(*time) == *today)
+        return FormatClockTime(*time, locale);
+    return locale.toString(ToQDate(*time), QStringLiteral("MMM d")) + u' ' + FormatClockTime(*time, locale);
+}
+
+QString IssuedTip(const QDateTime &issued, const QLocale &locale)
+{
+    if (!issued.isValid())
+        return QString();
+    return QStringLiteral("Forecast issued ") + locale.toString(issued, QStringLiteral("ddd, MMM d h:mm AP"));
+}
+
+QString StaleMark(const QDateTime &issued, const QDateTime &fetchedUtc)
+{
+    if (!issued.isValid() || !fetchedUtc.isValid())
+        return QString();
+    const qint64 age = issued.secsTo(fetchedUtc);
+    if (age <= 12 * 3600)
+        return QString();
+    if (age < 24 * 3600)
+        return QStringLiteral(" (forecast issued %1 hours ago)").arg(age / 3600);
+    const qint64 days = (age + 12 * 3600) / 86400;   // a day or more, rounded
+    return days == 1 ? QStringLiteral(" (forecast issued 1 day ago)")
+                     : QStringLiteral(" (forecast issued %1 days ago)").arg(days);
+}
+
+std::vector<ListRow> TimeRows(const ForecastExtraction &extraction, const DisplayInputs &inputs, const QLocale &locale)
+{
+    if (!inputs.timerEnabled)
+        return {ListRow{QStringLiteral("(auto off)"), {}}};
+    ListRow forecast{StampText(inputs.lastForecastTime, inputs.today, locale), {}};
+    if (!inputs.forecastSource.isEmpty()) {
+        forecast.text += QStringLiteral(" (%1)").arg(inputs.forecastSource);
+        forecast.description = forecast.text;
+    }
+    forecast.text += StaleMark(extraction.issued, inputs.forecastFetchedUtc);
+    forecast.tip = IssuedTip(extraction.issued, locale);
+    return {ListRow{StampText(inputs.lastAlmanacTime, inputs.today, locale), {}}, forecast};
+}
+
 } // namespace
 
 Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
@@ -81,15 +127,11 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
 
     const PeriodTable display = DisplayTable(extraction);
     for (int r = 1; r <= kForecastRows; ++r)
-        view.rows.push_back(ListRow{display[r][0], {display[r][1], display[r][2], display[r][3], display[r][4]}});
+        view.rows.push_back(ListRow{display[r][0],
+                                    {display[r][1], display[r][2], display[r][3], display[r][4]},
+                                    extraction.periodTexts[size_t(r)]});
     view.rows.push_back(InformationRow(QStringLiteral("Full Moon ") + FormatLongDate(inputs.nextFullMoon, locale)));
-
-    if (inputs.timerEnabled) {
-        view.timeRows.push_back(ListRow{FormatClockTime(inputs.lastAlmanacTime, locale), {}});
-        view.timeRows.push_back(ListRow{FormatClockTime(inputs.lastForecastTime, locale), {}});
-    } else {
-        view.timeRows.push_back(ListRow{QStringLiteral("(auto off)"), {}});
-    }
+    view.timeRows = TimeRows(extraction, inputs, locale);
     return result;
 }
 

@@ -4,23 +4,34 @@
 #include "common/Result.h"
 #include "forecast/Extraction.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // What the window shows of an extracted forecast: label, text box, list rows
 // and title, composed as plain data for the window to apply.
 
-// What the display reads from the form state and the timer.
+// What the display reads from the form state, the timer and the refreshes.
 struct DisplayInputs {
     QString almanacText;
     QString almanacTitle;
     DateValue nextFullMoon = 0;
-    DateValue lastAlmanacTime = 0;
-    DateValue lastForecastTime = 0;
+    // The last refresh of each service that went through; none yet: "(not yet)".
+    std::optional<DateValue> lastAlmanacTime;
+    std::optional<DateValue> lastForecastTime;
+    // Today's date: a refresh time of another date carries its date ("Dec 6
+    // 10:00 AM"); none: no time does.
+    std::optional<DateValue> today;
     bool timerEnabled = true;
+    // Where the forecast came from when not from the page ("api.weather.gov"),
+    // and when it was fetched: an issue more than 12 hours before that is
+    // marked on its time row.
+    QString forecastSource;
+    QDateTime forecastFetchedUtc;
 };
 
 struct ListRow {
@@ -35,10 +46,16 @@ struct ForecastView {
     QString temperatureText; // apparent temperature, degree sign, "F"
     QString labelText;       // three spaces and the temperature text
     QString text1;           // the text box: almanac text, four labelled lines, station
-    // The seven forecast rows and the full-moon row; tomorrow's moonrise is
-    // fetched after these are shown, so its row comes from MoonriseRow().
+    // The seven forecast rows, each with its period's whole worded forecast
+    // as its tip, and the full-moon row; tomorrow's moonrise is fetched
+    // after these are shown, so its row comes from MoonriseRow().
     std::vector<ListRow> rows;
-    std::vector<ListRow> timeRows; // two refresh times, or "(auto off)"
+    // Two refresh times, or "(auto off)". The forecast's says where the
+    // forecast came from when not from the page, carries the stale mark
+    // (" (forecast issued 2 days ago)") and, as its tip, when the forecast
+    // was issued ("Forecast issued Tue, Mar 17 11:07 AM", in the reply's own
+    // zone).
+    std::vector<ListRow> timeRows;
 };
 
 // Failed when the composition stopped on a run-time error (the pressure

@@ -118,7 +118,9 @@ private slots:
         QCOMPARE(view.text1, inputs.almanacText + Conditions(f));
         QCOMPARE(view.rows.size(), size_t(8));
         for (int r = 0; r < 7; ++r)
-            QCOMPARE(view.rows[size_t(r)], (ListRow{f.rows[r][0], f.rows[r].mid(1)}));
+            QCOMPARE((ListRow{view.rows[size_t(r)].text, view.rows[size_t(r)].subItems}), (ListRow{f.rows[r][0], f.rows[r].mid(1)}));
+        // Rows 1 and 2 carry their periods' whole worded forecasts as tips.
+        QCOMPARE((QStringList{view.rows[0].tip, view.rows[1].tip}), f.firstTexts);
     }
 
     // The older "by day" product has no 12-hour period names and no worded
