@@ -264,11 +264,9 @@ Result<AlmanacTexts> ScanAlmanacReply(const QString &reply, const QLocale &local
 {
     bool markerSeen = false;
     Result<AlmanacTexts> scan = RunStage([&] { return ScanToday(reply, locale, markerSeen); });
-    if (scan && !markerSeen) {
-        scan.outcome = Outcome::Absent;
-        scan.rule = QStringLiteral("no-markers");
-        scan.reason = QStringLiteral("the reply holds none of the sun/moon markers");
-    }
+    if (scan && !markerSeen)
+        return Result<AlmanacTexts>::Failure(Outcome::Absent, QStringLiteral("no-markers"),
+                                             QStringLiteral("the reply holds none of the sun/moon markers"), scan.value);
     return scan;
 }
 

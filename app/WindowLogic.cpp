@@ -558,11 +558,8 @@ QString ApiFailure(const Fetched &fetched, const Result<T> &read)
 template <typename T>
 Result<ForecastExtraction> ApiFailed(const Fetched &fetched, const Result<T> &read)
 {
-    Result<ForecastExtraction> failed;
-    failed.outcome = read ? Outcome::Absent : read.outcome;
-    failed.rule = read ? QStringLiteral("api") : read.rule;
-    failed.reason = ApiFailure(fetched, read);
-    return failed;
+    return Result<ForecastExtraction>::Failure(read ? Outcome::Absent : read.outcome,
+                                               read ? QStringLiteral("api") : read.rule, ApiFailure(fetched, read));
 }
 
 // A kept points reply or station is used for a week: a place's grid and
@@ -575,11 +572,8 @@ Result<ForecastExtraction> WindowLogic::ForecastFromApi()
 {
     const std::optional<QString> path = ApiPointsPath(state_.Latitude, state_.Longitude);
     if (!path) {
-        Result<ForecastExtraction> failed;
-        failed.outcome = Outcome::NotLoaded;
-        failed.rule = QStringLiteral("place");
-        failed.reason = QStringLiteral("the settings name no point it knows");
-        return failed;
+        return Result<ForecastExtraction>::Failure(Outcome::NotLoaded, QStringLiteral("place"),
+                                                   QStringLiteral("the settings name no point it knows"));
     }
     const QString folder = platform_.UserCacheDirectory();
     const QDateTime nowUtc = platform_.NowUtc();

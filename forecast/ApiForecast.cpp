@@ -29,9 +29,7 @@ constexpr int kLastShownRow = 7;
 template <typename T>
 void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
 {
-    result.outcome = outcome;
-    result.rule = std::move(rule);
-    result.reason = std::move(reason);
+    result = Result<T>::Failure(outcome, std::move(rule), std::move(reason), std::move(result.value));
 }
 
 // No text of the service comes near this (a worded forecast is a few
@@ -389,7 +387,7 @@ Result<ApiPoint> ReadApiPoint(const QString &reply, const QString &origin)
     if (Followable(properties, "forecast", QStringLiteral("forecast"), origin, point.forecastUrl, result, *document)
         && Followable(properties, "observationStations", QStringLiteral("stations"), origin, point.stationsUrl,
                       result, *document))
-        result.value = std::move(point);
+        return Result<ApiPoint>::Of(std::move(point));
     return result;
 }
 
@@ -420,8 +418,7 @@ Result<ApiStation> ReadFirstStation(const QString &stationsReply)
         return result;
     }
     QString name = SafeText(first.value(QLatin1String("name")).toString(), kStationNameMost);
-    result.value = ApiStation{identifier, name.isEmpty() ? identifier : name};
-    return result;
+    return Result<ApiStation>::Of(ApiStation{identifier, name.isEmpty() ? identifier : name});
 }
 
 Result<ForecastExtraction> MapApiForecast(const QString &forecastReply)
@@ -452,9 +449,10 @@ Result<ForecastExtraction> MapApiForecast(const QString &forecastReply)
         }
         periods.push_back(std::move(*period));
     }
-    FillTable(periods, result.value);
-    result.value.issued = IssuedOf(properties);
-    return result;
+    ForecastExtraction table;
+    FillTable(periods, table);
+    table.issued = IssuedOf(properties);
+    return Result<ForecastExtraction>::Of(std::move(table));
 }
 
 Result<ForecastExtraction> MapApiObservation(const QString &observationReply, const ApiStation &station,
@@ -478,7 +476,7 @@ Result<ForecastExtraction> MapApiObservation(const QString &observationReply, co
     out.windSpeedText = KnotsText(measured("windSpeed"));
     out.pressureText = InchesOfMercuryText(measured("barometricPressure"));
     out.stationText = station.name;
-    return result;
+    return Result<ForecastExtraction>::Of(std::move(out));
 }
 
 QString ApiProblemText(const QString &reply)

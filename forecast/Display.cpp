@@ -106,8 +106,7 @@ std::vector<ListRow> TimeRows(const ForecastExtraction &extraction, const Displa
 Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
                                          const QLocale &locale)
 {
-    Result<ForecastView> result;
-    ForecastView &view = result.value;
+    ForecastView view;
     view.temperatureText = extraction.apparentTemp + QChar(kDegreeSign) + u'F';
     view.labelText = QStringLiteral("   ") + view.temperatureText;
 
@@ -119,8 +118,7 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
     try {
         pressure = PressureInHectopascals(extraction.pressureText);
     } catch (const RuntimeError &error) {
-        FailWith(result, error);
-        return result;
+        return FailedBy(error, std::move(view));
     }
     view.text1 += QStringLiteral("Pressure: ") + pressure + kLineEnd;
     view.text1 += extraction.stationText;
@@ -132,7 +130,7 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
                                     extraction.periodTexts[size_t(r)]});
     view.rows.push_back(InformationRow(QStringLiteral("Full Moon ") + FormatLongDate(inputs.nextFullMoon, locale)));
     view.timeRows = TimeRows(extraction, inputs, locale);
-    return result;
+    return Result<ForecastView>::Of(std::move(view));
 }
 
 ListRow MoonriseRow(const QString &moonriseTomorrowText)

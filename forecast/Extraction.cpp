@@ -388,9 +388,7 @@ constexpr unsigned kParseOptions =
 // A refusal that keeps the reply from being read.
 void Refuse(Result<ForecastExtraction> &result, QString rule, QString reason)
 {
-    result.outcome = Outcome::NotLoaded;
-    result.rule = std::move(rule);
-    result.reason = std::move(reason);
+    result = Result<ForecastExtraction>::Failure(Outcome::NotLoaded, std::move(rule), std::move(reason));
 }
 
 // The parser's refusal, at the place it names.
@@ -408,9 +406,8 @@ void Extract(const QString &reply, Result<ForecastExtraction> &result)
     const int16_t minimumAt = InStr16(reply, QStringLiteral("Daily Minimum"));
     const int16_t maximumAt = InStr16(reply, QStringLiteral("Daily Maximum"));
     if (minimumAt == 0) {
-        result.outcome = Outcome::Absent;
-        result.rule = QStringLiteral("no-forecast");
-        result.reason = QStringLiteral("the reply holds no forecast");
+        result = Result<ForecastExtraction>::Failure(Outcome::Absent, QStringLiteral("no-forecast"),
+                                                     QStringLiteral("the reply holds no forecast"));
         return;
     }
     const ReplyShape shape = ShapeOf(reply, minimumAt, maximumAt);
@@ -450,7 +447,7 @@ void Extract(const QString &reply, Result<ForecastExtraction> &result)
         } else if (childNumber == 3)
             ScanObservations(child, result.value);
     }
-    result.outcome = Outcome::Done;
+    result = Result<ForecastExtraction>::Of(std::move(result.value));
 }
 
 } // namespace
@@ -461,7 +458,7 @@ Result<ForecastExtraction> ExtractForecastReply(const QString &reply)
     try {
         Extract(reply, result);
     } catch (const RuntimeError &error) {
-        FailWith(result, error);
+        return FailedBy(error, std::move(result.value));
     }
     return result;
 }
