@@ -156,3 +156,18 @@ QString SafeText(const QString &text, qsizetype most)
     }
     return out;
 }
+
+std::optional<QString> DegreesText(const QString &text, double most)
+{
+    bool ok = false;
+    const double value = TrimSpaces(text).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || std::fabs(value) > most)
+        return std::nullopt;
+    const double rounded = std::round(value * 10000.0) / 10000.0;
+    QString out = QString::number(rounded == 0.0 ? 0.0 : rounded, 'f', 4);
+    while (out.endsWith(u'0'))
+        out.chop(1);
+    if (out.endsWith(u'.'))
+        out.chop(1);
+    return out;
+}

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 // Text rules shared by every part of the program: 1-based case-sensitive
 // search, split, space-only trim, runs of digits and the leading number of a
 // text, and quoting for messages.
@@ -44,6 +46,12 @@ DigitRun ReadDigits(QStringView text, qsizetype from, int base = 10);
 // optional exponent; reading stops at the first character that cannot
 // continue the number.
 double LeadingNumber(const QString &text);
+
+// A coordinate of the settings as the weather service's JSON API wants it:
+// rounded to at most 4 decimals, without trailing zeros ("35.9656",
+// "-114.836", "0"). Nothing when the text (spaces around it aside) is not a
+// number or lies beyond +-`most` degrees.
+std::optional<QString> DegreesText(const QString &text, double most);
 
 // Text from a server made fit for a label or a tooltip: printable characters
 // only (C0 and C1 controls, lone surrogate halves, U+FFFE, U+FFFF and the

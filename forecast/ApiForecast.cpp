@@ -351,21 +351,8 @@ void FillTable(const std::vector<Period> &periods, ForecastExtraction &out)
 
 std::optional<QString> ApiPointsPath(const QString &latitude, const QString &longitude)
 {
-    const auto degrees = [](const QString &text, double most) -> std::optional<QString> {
-        bool ok = false;
-        const double value = TrimSpaces(text).toDouble(&ok);
-        if (!ok || !std::isfinite(value) || std::fabs(value) > most)
-            return std::nullopt;
-        const double rounded = std::round(value * 10000.0) / 10000.0;
-        QString out = QString::number(rounded == 0.0 ? 0.0 : rounded, 'f', 4);
-        while (out.endsWith(u'0'))
-            out.chop(1);
-        if (out.endsWith(u'.'))
-            out.chop(1);
-        return out;
-    };
-    const std::optional<QString> lat = degrees(latitude, 90.0);
-    const std::optional<QString> lon = degrees(longitude, 180.0);
+    const std::optional<QString> lat = DegreesText(latitude, 90.0);
+    const std::optional<QString> lon = DegreesText(longitude, 180.0);
     if (!lat || !lon)
         return std::nullopt;
     return QStringLiteral("/points/") + *lat + u',' + *lon;
