@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "ShownText.h"
 
 #include "startup/StartupFiles.h"
 
@@ -23,26 +24,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-// What a widget is given at most: far more than it can show (the text box
-// holds a few hundred characters, a list cell a few dozen), so that a value
-// of megabytes in a hostile reply does not hold the window while it is laid
-// out. The composed texts themselves stay whole.
-constexpr qsizetype kMostInTextBox = 4096;
-constexpr qsizetype kMostInLine = 1024;
-
-QString Shown(const QString &text, qsizetype most)
-{
-    return text.size() <= most ? text : text.left(most);
-}
-
-// A tooltip that shows its text as it stands: Qt would take text that looks
-// like markup for markup.
-QString PlainTip(const QString &text)
-{
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))
-        + QStringLiteral("</p>");
-}
 
 QString Degrees(const char *prefix)
 {
@@ -174,11 +155,11 @@ void Form1::DescribeForScreenReaders()
 
 void Form1::SetTemperature(const QString &labelText)
 {
-    Label1->setText(Shown(labelText, kMostInLine));
+    shown::SetLabel(Label1, labelText);
     // A label's accessible name replaces its text, so the name carries it.
     const QString value = labelText.trimmed();
     Label1->setAccessibleName(value.isEmpty() ? QStringLiteral("Current temperature")
-                                              : QStringLiteral("Current temperature ") + Shown(value, kMostInLine));
+                                              : QStringLiteral("Current temperature ") + shown::Cut(value));
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -206,7 +187,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     if (index.isValid() && !tip.isEmpty())
         QToolTip::showText(help->globalPos(), tip, lvwEmployees->viewport(), cell);
     else if (index.isValid() && lvwEmployees->fontMetrics().horizontalAdvance(text) > cell.width() - 2 * margin)
-        QToolTip::showText(help->globalPos(), text, lvwEmployees->viewport(), cell);
+        QToolTip::showText(help->globalPos(), shown::Tip(text), lvwEmployees->viewport(), cell);
     else
         QToolTip::hideText();
     return true;
@@ -221,7 +202,7 @@ void Form1::Draw(const WindowView &view, bool repaintNow)
     if (!view.timerOn && Timer1->isActive())
         Timer1->stop();
     if (first || view.title != drawn_.title)
-        setWindowTitle(Shown(view.title, kMostInLine));
+        setWindowTitle(shown::Title(view.title));
     if (first || view.icon != drawn_.icon)
         setWindowIcon(view.icon == 0 ? SunIcon() : ImageList1.Picture(view.icon));
     if (first || view.label != drawn_.label)
@@ -253,7 +234,7 @@ void Form1::SetText1(const QString &text)
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Text1->setPlainText(Shown(shown, kMostInTextBox));
+    Text1->setPlainText(shown::Cut(shown, shown::kBox));
 }
 
 // The five columns with their widths, or none (before start-up, and while
@@ -278,16 +259,15 @@ void Form1::SetRows(const std::vector<ListRow> &rows)
     lvwEmployees->clear();
     for (const ListRow &row : rows) {
         auto *item = new QTreeWidgetItem(lvwEmployees);
-        item->setText(0, Shown(row.text, kMostInLine));
+        item->setText(0, shown::Cut(row.text));
         for (int k = 0; k < row.subItems.size(); ++k)
-            item->setText(k + 1, Shown(row.subItems.at(k), kMostInLine));
+            item->setText(k + 1, shown::Cut(row.subItems.at(k)));
         const QString description = row.description.isEmpty() ? row.tip : row.description;
         for (int c = 0; c <= row.subItems.size(); ++c) {
-            // Server text: shown as it stands, never as markup.
             if (!row.tip.isEmpty())
-                item->setToolTip(c, PlainTip(Shown(row.tip, kMostInLine)));
+                item->setToolTip(c, shown::Tip(row.tip));
             if (!description.isEmpty())
-                item->setData(c, Qt::AccessibleDescriptionRole, Shown(description, kMostInLine));
+                item->setData(c, Qt::AccessibleDescriptionRole, shown::Cut(description));
         }
     }
 }
@@ -301,11 +281,10 @@ void Form1::SetWarnings(const std::vector<Hazard> &hazards)
     }
     QStringList headlines;
     for (const Hazard &hazard : hazards)
-        headlines << Shown(hazard.headline, kMostInLine);
-    // A button's text reads "&" as a shortcut mark; each is doubled to show as itself.
-    Warnings->setText(headlines.join(QStringLiteral(" \u00B7 ")).replace(QLatin1Char('&'), QStringLiteral("&&")));
-    Warnings->setToolTip(PlainTip(headlines.join(QLatin1Char('\n'))));
-    Warnings->setAccessibleDescription(headlines.join(QStringLiteral("; ")));
+        headlines << shown::Cut(hazard.headline);
+    Warnings->setText(shown::Caption(headlines.join(QStringLiteral(" \u00B7 "))));
+    Warnings->setToolTip(shown::Tip(headlines.join(QLatin1Char('\n')), shown::kBox));
+    Warnings->setAccessibleDescription(shown::Cut(headlines.join(QStringLiteral("; ")), shown::kBox));
     lvwEmployees->setGeometry(136, 18, 409, 159);
     Warnings->show();
 }
@@ -321,7 +300,7 @@ void Form1::WarningsClicked()
     }
     QMenu menu(this);
     for (size_t i = 0; i < hazards.size(); ++i) {
-        QAction *action = menu.addAction(QString(Shown(hazards[i].headline, kMostInLine)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction *action = menu.addAction(shown::Caption(hazards[i].headline));
         action->setData(int(i));
     }
     if (QAction *chosen = menu.exec(Warnings->mapToGlobal(QPoint(0, Warnings->height()))))

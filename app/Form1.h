@@ -47,6 +47,9 @@ public:
     // The picture of ImageList1 that is the window's icon; 0 for the sun.
     int IconIndex() const { return drawn_.icon; }
     bool Busy() const { return logic_.Busy(); }
+    // Puts a view on the screen (the logic's, or a test's), touching only
+    // what changed.
+    void Draw(const WindowView &view, bool repaintNow = false);
 
     QTreeWidget *lvwEmployees;
     QPlainTextEdit *Text1;
@@ -67,8 +70,6 @@ private:
     void CreateControls();
     void CreateList();
     void DescribeForScreenReaders();
-    // Puts the logic's view on the screen, touching only what changed.
-    void Draw(const WindowView &view, bool repaintNow);
     void SetText1(const QString &text);
     void SetTemperature(const QString &labelText);
     void SetColumns(bool present);

@@ -1,4 +1,5 @@
 #include "RealPlatform.h"
+#include "ShownText.h"
 
 #include "startup/UserFolders.h"
 
@@ -58,7 +59,8 @@ void RealPlatform::ShowMessage(const QString &text, const QString &title)
 {
     if (quitting_)
         return;
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? ProgramTitle() : title, text, QMessageBox::Ok, window_);
+    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? ProgramTitle() : title, QString(), QMessageBox::Ok, window_);
+    shown::SetMessage(&box, text);
     box.exec();
 }
 
@@ -70,11 +72,11 @@ void RealPlatform::ShowFailure(Service service, const QString &text)
     if (!box) {
         // Not modal and not waited for: the timer goes on refreshing while
         // the box is open, and a later success closes it.
-        box = new QMessageBox(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, window_);
+        box = new QMessageBox(QMessageBox::NoIcon, ProgramTitle(), QString(), QMessageBox::Ok, window_);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
     }
-    box->setText(text);
+    shown::SetMessage(box, text);
     box->show();
 }
 
@@ -178,7 +180,8 @@ bool RealPlatform::ShowMessageWhileEditing(const QString &text)
         return true;
     if (editorFailed_)
         return false;
-    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, QMessageBox::Ok, window_);
+    QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), QString(), QMessageBox::Ok, window_);
+    shown::SetMessage(&box, text);
     editingBox_ = &box;
     box.exec();
     editingBox_ = nullptr;

@@ -4,14 +4,24 @@
 // window must end.
 #include "app/Form1.h"
 #include "app/RealPlatform.h"
+#include "app/ShownText.h"
 #include "startup/StartupFiles.h"
 #include "support/TestFiles.h"
 #include "support/TestServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -49,6 +59,28 @@ public:
 private:
     QTimer timer_;
 };
+
+// What a rich-text sink (a tooltip) draws of `tip`, and whether any of it
+// is a link.
+std::pair<QString, bool> Drawn(const QString &tip)
+{
+    QTextDocument document;
+    document.setHtml(tip);
+    bool link = false;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            link = link || it.fragment().charFormat().isAnchor();
+    return {document.toPlainText(), link};
+}
+
+// A label or message box that shows `text` as the characters it is.
+void CheckPlainLabel(const QLabel *label, const QString &text)
+{
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(!(label->textInteractionFlags() & (Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard)));
+    QCOMPARE(label->text(), text);
+}
 
 } // namespace
 
@@ -227,6 +259,79 @@ private slots:
         QTRY_VERIFY(!platform.FailureBox(Service::Forecast));
         QCOMPARE(window.lvwEmployees->topLevelItemCount(), 11);
         QVERIFY(!guard.closedOne);
+    }
+
+    // Text from a server reaches the screen as the characters it is, cut
+    // where its place cuts it, in every widget that can show it: never
+    // markup, never a link, never a shortcut mark.
+    void serverTextIsPlain_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tags") << QStringLiteral("<b>Flood</b> Watch <font color=red size=6>now</font>");
+        QTest::newRow("link") << QStringLiteral("Flood Watch <a href=\"https://evil.example/phish\">more</a>");
+        QTest::newRow("entities") << QStringLiteral("Heat &amp; Smoke &lt;b&gt; &#x41; & more");
+        QTest::newRow("script and title mark") << QStringLiteral("data:text/html,<script>alert(1)</script> [*]");
+        QTest::newRow("1 MiB line") << QStringLiteral("<a href='x'>&amp;</a>").repeated(52429);
+    }
+
+    void serverTextIsPlain()
+    {
+        QFETCH(QString, text);
+        const QString line = shown::Cut(text);
+        FolderPlatform platform;
+        Form1 window(platform);
+        WindowView view;
+        view.shown = true;
+        view.title = text;
+        view.label = text;
+        view.text1 = text;
+        view.columns = true;
+        view.rows = {ListRow{text, {text, text, text, text}, text}, ListRow{text, {QStringLiteral(" ")}}};
+        view.hazards = {Hazard{text, text}, Hazard{text, text}};
+        window.Draw(view);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QCOMPARE(window.windowHandle()->title(), line);
+        CheckPlainLabel(window.Label1, line);
+        QCOMPARE(window.Text1->toPlainText(), shown::Cut(text, shown::kBox));
+        const QTreeWidgetItem *row = window.lvwEmployees->topLevelItem(0);
+        for (int c = 0; c < 5; ++c) {
+            QCOMPARE(row->text(c), line);
+            QCOMPARE(Drawn(row->toolTip(c)), std::make_pair(line, false));
+        }
+        // The warnings strip: its caption shows every "&" as itself, and its
+        // tooltip lists each headline.
+        QCOMPARE(window.Warnings->text().replace(QStringLiteral("&&"), QStringLiteral("&")),
+                 shown::Cut(line + QStringLiteral(" \u00B7 ") + line));
+        QCOMPARE(Drawn(window.Warnings->toolTip()),
+                 std::make_pair(shown::Cut(line + QLatin1Char('\n') + line, shown::kBox), false));
+        // The menu of several warnings names each as it is.
+        QTimer::singleShot(200, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction *action : menu->actions())
+                QCOMPARE(action->text().replace(QStringLiteral("&&"), QStringLiteral("&")), line);
+            menu->close();
+        });
+        window.Warnings->click();
+        // A cell cut short without a tip of its own shows its whole text.
+        const QRect cell = window.lvwEmployees->visualRect(window.lvwEmployees->model()->index(1, 0));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), window.lvwEmployees->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(window.lvwEmployees->viewport(), &help);
+        if (text.size() > 1)   // only a text wider than its cell has one
+            QCOMPARE(Drawn(QToolTip::text()), std::make_pair(line, false));
+
+        // Message boxes: the waiting one and a refresh's failure box.
+        QTimer::singleShot(200, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            CheckPlainLabel(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")), shown::Cut(text, shown::kBox));
+            box->close();
+        });
+        platform.ShowMessage(text, QString());
+        platform.ShowFailure(Service::Forecast, text);
+        CheckPlainLabel(platform.FailureBox(Service::Forecast)->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")),
+                        shown::Cut(text, shown::kBox));
     }
 
     void editorRunningInsideCounts()
