@@ -102,7 +102,7 @@ private slots:
                                                 "southwest 20 to 25 mph in the afternoon. Winds could gust as high as 35 mph.");
         // A row without one: a cell cut short shows its whole text, one that fits shows none.
         QCOMPARE(tooltipAt(8), QString());
-        QCOMPARE(tooltipAt(7), QStringLiteral("Full Moon ") + kNextFullMoon);
+        QCOMPARE(plain(tooltipAt(7)), QStringLiteral("Full Moon ") + kNextFullMoon);
         QCOMPARE(plain(tooltipAt(0)), tonight);
         QCOMPARE(plain(tooltipAt(4)), thursday);
         QCOMPARE(list->topLevelItem(4)->data(1, Qt::AccessibleDescriptionRole).toString(), thursday);
