@@ -1,19 +1,12 @@
 #pragma once
 
 #include "common/DateValue.h"
-#include "net/DownloadUrl.h"
+#include "common/Fetched.h"
 
 #include <QDateTime>
 #include <QString>
 
 class QWidget;
-
-// One fetch: the body (empty when nothing could be fetched) and what became
-// of it, together, so that no caller can read the report of another fetch.
-struct Fetched {
-    QString body;
-    net::DownloadReport report;
-};
 
 // The two services whose failures the window reports; each has at most one
 // failure box open.
@@ -21,7 +14,8 @@ enum class Service { Forecast, Almanac };
 
 // Every side effect of the window that a test must control goes through this
 // one interface: the clock, message boxes, the text editor, the blocking
-// pause, the program's folders, the downloads and letting pending events run.
+// pause, the program's folders, the downloads, the busy pointer and letting
+// pending events run.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -62,15 +56,36 @@ public:
     // good replies ($XDG_CONFIG_HOME/selvorra and $XDG_CACHE_HOME/selvorra).
     virtual QString UserConfigDirectory() = 0;
     virtual QString UserCacheDirectory() = 0;
-    // The whole body behind `url` as text, one character per byte, with the
-    // report of that fetch.
-    virtual Fetched DownloadUrl(const QString &url, int reload) = 0;
-    // The same for the weather service's JSON API, which wants the program
-    // named in its User-Agent and asks for its JSON form.
-    virtual Fetched DownloadApi(const QString &url) = 0;
+    // The whole body behind the request's URL as text, one character per
+    // byte, with the report of that fetch.
+    virtual net::Fetched Download(const net::Request &request) = 0;
+    // The pointer shows that the window waits on the network, or no longer.
+    // Calls nest: the pointer is back once every busy call has been undone.
+    virtual void SetBusy(bool busy) = 0;
     // Processes pending window events once.
     virtual void LetEventsRun() = 0;
     // The window has closed: every wait (download, pause, editor answer) ends
     // at once and no message box shows any more, so the program can end.
     virtual void Quit() = 0;
+};
+
+// The busy pointer while a refresh waits on the network, put back when the
+// refresh ends however it ends, or earlier by Release() (before a message
+// box, which should not show a busy pointer).
+class BusyPointer {
+public:
+    explicit BusyPointer(Platform &platform) : platform_(platform) { platform_.SetBusy(true); }
+    ~BusyPointer() { Release(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+    void Release()
+    {
+        if (busy_)
+            platform_.SetBusy(false);
+        busy_ = false;
+    }
+
+private:
+    Platform &platform_;
+    bool busy_ = true;
 };

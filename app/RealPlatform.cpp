@@ -220,18 +220,20 @@ QString RealPlatform::UserCacheDirectory()
     return UserCacheFolder();
 }
 
-Fetched RealPlatform::DownloadUrl(const QString &url, int reload)
+net::Fetched RealPlatform::Download(const net::Request &request)
 {
-    Fetched fetched;
-    fetched.body = net::DownloadUrl(url, reload, download_, &fetched.report);
-    return fetched;
+    return net::DownloadUrl(request, download_);
 }
 
-Fetched RealPlatform::DownloadApi(const QString &url)
+void RealPlatform::SetBusy(bool busy)
 {
-    Fetched fetched;
-    fetched.body = net::DownloadUrl(url, 0, net::ApiOptions(download_), &fetched.report);
-    return fetched;
+    // Only where there is a screen, and only the pointer set here is put back.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    if (busy && busy_++ == 0)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!busy && busy_ > 0 && --busy_ == 0)
+        QGuiApplication::restoreOverrideCursor();
 }
 
 void RealPlatform::LetEventsRun()

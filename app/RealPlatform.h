@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+#include "net/DownloadUrl.h"
+
 #include <QPointer>
 
 class QMessageBox;
@@ -27,8 +29,8 @@ public:
     bool ProgramDirectoryWritable() override;
     QString UserConfigDirectory() override;
     QString UserCacheDirectory() override;
-    Fetched DownloadUrl(const QString &url, int reload) override;
-    Fetched DownloadApi(const QString &url) override;
+    net::Fetched Download(const net::Request &request) override;
+    void SetBusy(bool busy) override;
     void LetEventsRun() override;
     void Quit() override;
 
@@ -41,6 +43,7 @@ private:
 
     net::DownloadOptions download_;
     bool quitting_ = false;
+    int busy_ = 0;   // busy calls not yet undone
     QPointer<QWidget> window_;
     // One failure box per service, shown without waiting.
     QPointer<QMessageBox> failureBoxes_[2];

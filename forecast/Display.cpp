@@ -87,7 +87,9 @@ QString StaleMark(const QDateTime &issued, const QDateTime &fetchedUtc)
                      : QStringLiteral(" (forecast issued %1 days ago)").arg(days);
 }
 
-std::vector<ListRow> TimeRows(const ForecastExtraction &extraction, const DisplayInputs &inputs, const QLocale &locale)
+} // namespace
+
+std::vector<ListRow> TimeRows(const QDateTime &issued, const DisplayInputs &inputs, const QLocale &locale)
 {
     if (!inputs.timerEnabled)
         return {ListRow{QStringLiteral("(auto off)"), {}}};
@@ -96,12 +98,10 @@ std::vector<ListRow> TimeRows(const ForecastExtraction &extraction, const Displa
         forecast.text += QStringLiteral(" (%1)").arg(inputs.forecastSource);
         forecast.description = forecast.text;
     }
-    forecast.text += StaleMark(extraction.issued, inputs.forecastFetchedUtc);
-    forecast.tip = IssuedTip(extraction.issued, locale);
+    forecast.text += StaleMark(issued, inputs.forecastFetchedUtc);
+    forecast.tip = IssuedTip(issued, locale);
     return {ListRow{StampText(inputs.lastAlmanacTime, inputs.today, locale), {}}, forecast};
 }
-
-} // namespace
 
 Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, const DisplayInputs &inputs,
                                          const QLocale &locale)
@@ -116,7 +116,10 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
     view.text1 += QStringLiteral("Dew Point: ") + extraction.dewPointText + kLineEnd;
     QString pressure;
     try {
-        pressure = PressureInHectopascals(extraction.pressureText);
+        // The page's missing reading shows as 0; the JSON API's, like its
+        // other missing values, as nothing after the label.
+        if (inputs.forecastSource.isEmpty() || !extraction.pressureText.isEmpty())
+            pressure = PressureInHectopascals(extraction.pressureText);
     } catch (const RuntimeError &error) {
         return FailedBy(error, std::move(view));
     }
@@ -128,12 +131,17 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
         view.rows.push_back(ListRow{display[r][0],
                                     {display[r][1], display[r][2], display[r][3], display[r][4]},
                                     extraction.periodTexts[size_t(r)]});
-    view.rows.push_back(InformationRow(QStringLiteral("Full Moon ") + FormatLongDate(inputs.nextFullMoon, locale)));
-    view.timeRows = TimeRows(extraction, inputs, locale);
+    view.rows.push_back(FullMoonRow(inputs.nextFullMoon, locale));
+    view.timeRows = TimeRows(extraction.issued, inputs, locale);
     return Result<ForecastView>::Of(std::move(view));
 }
 
 ListRow MoonriseRow(const QString &moonriseTomorrowText)
 {
     return InformationRow(QStringLiteral("Moonrise tomorrow ") + moonriseTomorrowText);
+}
+
+ListRow FullMoonRow(DateValue nextFullMoon, const QLocale &locale)
+{
+    return InformationRow(QStringLiteral("Full Moon ") + FormatLongDate(nextFullMoon, locale));
 }

@@ -67,6 +67,14 @@ Result<ForecastView> ComposeForecastView(const ForecastExtraction &extraction, c
 // " ", " ", " ", " ", "Moonrise tomorrow " + text.
 ListRow MoonriseRow(const QString &moonriseTomorrowText);
 
+// " ", " ", " ", " ", "Full Moon " + the date in long form.
+ListRow FullMoonRow(DateValue nextFullMoon, const QLocale &locale = QLocale::system());
+
+// The two refresh-time rows (or "(auto off)") for a forecast issued at
+// `issued` (invalid: unknown), as ComposeForecastView gives them.
+std::vector<ListRow> TimeRows(const QDateTime &issued, const DisplayInputs &inputs,
+                              const QLocale &locale = QLocale::system());
+
 // Title after a refresh: the temperature text followed by the almanac title.
 inline QString ForecastTitle(const QString &temperatureText, const QString &almanacTitle)
 {

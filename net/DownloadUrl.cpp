@@ -122,6 +122,10 @@ struct Transfer {
     bool inBody = false;
     QByteArray encoding;
     bool compressed = false;   // a compressed body arrived and was refused
+    // Where a redirect may lead (empty: anywhere https), and the host of one
+    // that led elsewhere and was refused.
+    QByteArray redirectPrefix;
+    QByteArray foreignHost;
     bool done = false;
     CURLcode result = CURLE_OK;
     char error[CURL_ERROR_SIZE] = {};
@@ -169,6 +173,40 @@ size_t OnBody(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
+// False for a redirect's Location that leads off the transfer's redirect
+// prefix; notes the host it named. A relative address is taken against the
+// address being asked.
+bool RedirectAllowed(Transfer &t, const QByteArray &line)
+{
+    static constexpr char kLocation[] = "location:";
+    if (line.size() < qsizetype(sizeof kLocation - 1)
+        || line.first(sizeof kLocation - 1).compare(kLocation, Qt::CaseInsensitive) != 0)
+        return true;
+    const QByteArray target = line.mid(sizeof kLocation - 1).trimmed();
+    char *current = nullptr;
+    curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &current);
+    QByteArray absolute;
+    QByteArray host;
+    if (CURLU *parts = curl_url()) {
+        char *joined = nullptr;
+        char *name = nullptr;
+        if (current && curl_url_set(parts, CURLUPART_URL, current, 0) == CURLUE_OK
+            && curl_url_set(parts, CURLUPART_URL, target.constData(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK
+            && curl_url_get(parts, CURLUPART_URL, &joined, 0) == CURLUE_OK) {
+            absolute = joined;
+            if (curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK)
+                host = name;
+        }
+        curl_free(joined);
+        curl_free(name);
+        curl_url_cleanup(parts);
+    }
+    if (!absolute.isEmpty() && absolute.startsWith(t.redirectPrefix))
+        return true;
+    t.foreignHost = host.isEmpty() ? target.left(100) : host;
+    return false;
+}
+
 // Keeps the status line and the Content-Encoding of each reply (a
 // redirect's too; the last one counts) and bounds the size of its headers.
 size_t OnHeader(char *data, size_t size, size_t count, void *user)
@@ -189,6 +227,9 @@ size_t OnHeader(char *data, size_t size, size_t count, void *user)
     if (t->headerBytes > kMaxHeaderBytes) {
         t->headersOverCap = true;
         return 0;   // anything but n aborts the transfer
+    }
+    if (!t->inBody && t->status >= 300 && t->status < 400 && !t->redirectPrefix.isEmpty() && !RedirectAllowed(*t, line)) {
+        return 0;   // refused before anything is sent to where it points
     }
     // Trailers after a chunked body are no description of it.
     static constexpr char kEncoding[] = "content-encoding:";
@@ -298,7 +339,7 @@ struct EasyHandle {
     ~EasyHandle() { release(); }
 };
 
-bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
+bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, const Request &request,
                const DownloadOptions &options, CURLSH *share)
 {
     CURL *e = h.easy;
@@ -311,7 +352,7 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     // A redirect may not leave the secure channel: https only.
     set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
     set(curl_easy_setopt(e, CURLOPT_USERAGENT,
-                         options.userAgent.isEmpty() ? kUserAgent : options.userAgent.constData()));
+                         request.userAgent.isEmpty() ? kUserAgent : request.userAgent.constData()));
     // A direct connection whatever the environment's proxy variables say.
     set(curl_easy_setopt(e, CURLOPT_PROXY, ""));
     set(curl_easy_setopt(e, CURLOPT_NOPROXY, "*"));
@@ -340,11 +381,11 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     set(curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes)));
     if (share)
         set(curl_easy_setopt(e, CURLOPT_SHARE, share));
-    if (reload != 0) {
+    if (request.reload != 0) {
         h.headers = curl_slist_append(h.headers, "Cache-Control: no-cache");
         h.headers = curl_slist_append(h.headers, "Pragma: no-cache");
     }
-    for (const QByteArray &header : options.headers)
+    for (const QByteArray &header : request.headers)
         h.headers = curl_slist_append(h.headers, header.constData());
     if (h.headers)
         set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, h.headers));
@@ -357,7 +398,7 @@ bool Configure(EasyHandle &h, Transfer &t, const QByteArray &url, int reload,
     set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &t));
     set(curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, OnPrerequest));
     set(curl_easy_setopt(e, CURLOPT_PREREQDATA, &t));
-    return ok && (reload == 0 || h.headers);
+    return ok && (request.reload == 0 || h.headers);
 }
 
 void DefaultYield()
@@ -419,6 +460,8 @@ Failure FailureOf(const Transfer &t)
         return Failure::HeadersTooLarge;
     if (t.compressed)
         return Failure::UnrequestedCompression;
+    if (!t.foreignHost.isEmpty())
+        return Failure::ForeignRedirect;
     if (t.result != CURLE_OK && CurlRefusedHeaders(t))
         return Failure::HeadersTooLarge;
     switch (t.result) {
@@ -488,12 +531,12 @@ Failure Wait(CURLM *multi, Transfer &t, Clock::duration totalTime, const Cancell
 
 } // namespace
 
-QString DownloadUrl(const QString &url, int reload)
+Fetched DownloadUrl(const QString &url, int reload, const DownloadOptions &options)
 {
-    return DownloadUrl(url, reload, DownloadOptions());
+    return DownloadUrl(Request{url, reload, {}, {}, {}}, options);
 }
 
-QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options, DownloadReport *report)
+Fetched DownloadUrl(const Request &request, const DownloadOptions &options)
 {
     const auto yield = [&options] {
         if (options.yield)
@@ -511,13 +554,14 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
     t.slowTime = std::chrono::milliseconds(std::max(1L, options.slowTimeMs));
     t.slowWindowBytes = static_cast<long long>(options.slowBytesPerSecond) * std::max(1L, options.slowTimeMs) / 1000;
     const auto totalTime = std::chrono::milliseconds(std::max(1L, options.totalTimeoutMs));
+    t.redirectPrefix = request.redirectPrefix.toUtf8();
 
     EasyHandle h;
     h.multi = MultiOfThisThread();
     h.easy = h.multi ? curl_easy_init() : nullptr;
     t.easy = h.easy;
-    const QByteArray encodedUrl = EncodeUrl(url);
-    const bool configured = h.easy && Configure(h, t, encodedUrl, reload, options, shared.share);
+    const QByteArray encodedUrl = EncodeUrl(request.url);
+    const bool configured = h.easy && Configure(h, t, encodedUrl, request, options, shared.share);
 
     yield();
     if (configured && !cancelled() && curl_multi_add_handle(h.multi, h.easy) == CURLM_OK)
@@ -531,79 +575,26 @@ QString DownloadUrl(const QString &url, int reload, const DownloadOptions &optio
         failure = Failure::Cancelled;
     yield();
 
-    if (report) {
-        report->failure = failure;
-        report->host = h.easy ? HostOf(h.easy, encodedUrl) : QString();
-        report->httpStatus = t.status;
-        report->reason = CleanServerText(t.reason, 60);
-        if (failure == Failure::Other)
-            report->detail = QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result));
-        else if (failure == Failure::UnrequestedCompression)
-            report->detail = CleanServerText(t.encoding, 40);
-        else
-            report->detail.clear();
-    }
-    QString result;
+    Fetched fetched;
+    DownloadReport &report = fetched.report;
+    report.failure = failure;
+    report.host = h.easy ? HostOf(h.easy, encodedUrl) : QString();
+    report.httpStatus = t.status;
+    report.reason = CleanServerText(t.reason, 60);
+    if (failure == Failure::Other)
+        report.detail = QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result));
+    else if (failure == Failure::UnrequestedCompression)
+        report.detail = CleanServerText(t.encoding, 40);
+    else if (failure == Failure::ForeignRedirect)
+        report.detail = CleanServerText(t.foreignHost, 100);
     if (failure == Failure::None)
-        result = FromCp1252(t.body);
+        fetched.body = FromCp1252(t.body);
     t.body = QByteArray();
     yield();
 
     h.release();
     yield();
-    return result;
-}
-
-DownloadOptions ApiOptions(DownloadOptions base)
-{
-    base.userAgent = QByteArrayLiteral("Selvorra/" SELVORRA_VERSION
-                                       " (https://github.com/selvorra/selvorra; selvorra@users.noreply.github.com)");
-    base.headers.append(QByteArrayLiteral("Accept: application/geo+json"));
-    return base;
-}
-
-QString DescribeFailure(const DownloadReport &report)
-{
-    const QString host = report.host.isEmpty() ? QStringLiteral("the server") : report.host;
-    switch (report.failure) {
-    case Failure::None:
-        return QString();
-    case Failure::HostNotFound:
-        return QStringLiteral("the host %1 could not be found; the computer may be offline").arg(host);
-    case Failure::Refused:
-        return QStringLiteral("%1 refused the connection").arg(host);
-    case Failure::Unreachable:
-        return QStringLiteral("%1 could not be reached; the network may be down").arg(host);
-    case Failure::ConnectTimedOut:
-        return QStringLiteral("the connection to %1 timed out").arg(host);
-    case Failure::Certificate:
-        return QStringLiteral("the certificate of %1 could not be verified").arg(host);
-    case Failure::SecureChannel:
-        return QStringLiteral("a secure connection to %1 could not be set up").arg(host);
-    case Failure::Stalled:
-        return QStringLiteral("the transfer from %1 stalled").arg(host);
-    case Failure::TookTooLong:
-        return QStringLiteral("the transfer from %1 took too long").arg(host);
-    case Failure::TooLarge:
-        return QStringLiteral("the reply from %1 was too large").arg(host);
-    case Failure::HeadersTooLarge:
-        return QStringLiteral("the reply's headers were too large (from %1)").arg(host);
-    case Failure::UnrequestedCompression:
-        return QStringLiteral("%1 sent a compressed reply (Content-Encoding: %2) that was not asked for")
-            .arg(host, report.detail);
-    case Failure::ConnectionLost:
-        return QStringLiteral("the connection to %1 broke off before the reply was complete").arg(host);
-    case Failure::InsecureRedirect:
-        return QStringLiteral("%1 redirected to an address that is not https").arg(host);
-    case Failure::TooManyRedirects:
-        return QStringLiteral("%1 redirected too many times").arg(host);
-    case Failure::Cancelled:
-        return QStringLiteral("the download from %1 was cancelled").arg(host);
-    case Failure::Other:
-        break;
-    }
-    return report.detail.isEmpty() ? QStringLiteral("the download from %1 failed").arg(host)
-                                   : QStringLiteral("the download from %1 failed (%2)").arg(host, report.detail);
+    return fetched;
 }
 
 } // namespace net

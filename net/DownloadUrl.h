@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "common/Fetched.h"
+
 #include <QString>
 
 #include <functional>
@@ -9,8 +9,9 @@
 // The program's only network routine: the whole body behind a URL as text.
 namespace net {
 
+// The bounds of every fetch, the same for every service.
 struct DownloadOptions {
-    // Bounds of one fetch; reaching any of them gives the empty result.
+    // Reaching any bound gives the empty result.
     long connectTimeoutMs = 15000;   // connection (and TLS handshake) set-up
     // A transfer whose average speed stays below slowBytesPerSecond for
     // slowTimeMs is given up: a server that trickles a byte now and then
@@ -19,10 +20,6 @@ struct DownloadOptions {
     long slowTimeMs = 30000;
     long totalTimeoutMs = 120000;    // the whole fetch, whatever its speed
     long long maxBodyBytes = 16LL * 1024 * 1024;
-    // The User-Agent to send; empty: the program's own for the forecast page
-    // and the observatory. Extra request headers, each "Name: value".
-    QByteArray userAgent;
-    QList<QByteArray> headers;
     // An extra CA bundle to trust besides the system's (tests use their own CA).
     QString extraCaFile;
     // Run between the steps of a fetch and while it waits on the network;
@@ -32,55 +29,14 @@ struct DownloadOptions {
     std::function<bool()> cancelled;
 };
 
-// Why a fetch gave nothing.
-enum class Failure {
-    None,
-    HostNotFound,
-    Refused,
-    Unreachable,
-    ConnectTimedOut,
-    Certificate,
-    SecureChannel,
-    Stalled,
-    TookTooLong,
-    TooLarge,
-    HeadersTooLarge,          // the reply's headers, past our bound or libcurl's
-    UnrequestedCompression,   // a Content-Encoding we never asked for (we send no Accept-Encoding)
-    ConnectionLost,
-    InsecureRedirect,
-    TooManyRedirects,
-    Cancelled,
-    Other,
-};
-
-// What became of the last fetch, beside its text.
-struct DownloadReport {
-    Failure failure = Failure::None;
-    QString host;          // the host asked, as in the URL
-    int httpStatus = 0;    // of the last reply received; 0 when none came
-    QString reason;        // that reply's reason phrase, printable and short
-    QString detail;        // the HTTP client's own words, for Failure::Other; the
-                           // Content-Encoding sent (printable, short), for
-                           // Failure::UnrequestedCompression
-};
-
-// Fetches `url` and returns every byte of the body, in order, one character
-// per byte widened through Windows-1252, whatever the HTTP status; empty text
-// when nothing could be fetched. A non-zero `reload` asks for a fresh copy
-// from the origin. Spaces and other bytes that cannot stand in a request
-// target are sent percent-encoded. Redirects are followed to https only.
-// `report`, when given, says what became of the fetch.
-QString DownloadUrl(const QString &url, int reload);
-QString DownloadUrl(const QString &url, int reload, const DownloadOptions &options,
-                    DownloadReport *report = nullptr);
-
-// `base` as the weather service's JSON API wants its requests: a
-// User-Agent naming the program, its version and a contact address, and
-// "Accept: application/geo+json".
-DownloadOptions ApiOptions(DownloadOptions base);
-
-// The failure of `report` in plain words, naming the host, e.g. "the
-// connection to forecast.weather.gov was refused"; empty for Failure::None.
-QString DescribeFailure(const DownloadReport &report);
+// Fetches the request's URL and returns every byte of the body, in order,
+// one character per byte widened through Windows-1252, whatever the HTTP
+// status; empty text when nothing could be fetched; and the report of what
+// became of it. A non-zero `reload` asks for a fresh copy from the origin.
+// Spaces and other bytes that cannot stand in a request target are sent
+// percent-encoded. Redirects are followed to https only, and only to the
+// request's redirect prefix when it names one.
+Fetched DownloadUrl(const Request &request, const DownloadOptions &options = {});
+Fetched DownloadUrl(const QString &url, int reload, const DownloadOptions &options = {});
 
 } // namespace net

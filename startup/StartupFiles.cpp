@@ -98,3 +98,24 @@ void LookupNextFullMoon(const QString &path, DateValue cutoff, FormState &state)
             break;
     }
 }
+
+std::optional<SettingsFileProblem> PrepareSettingsFile(const FilePlaces &places)
+{
+    const QString &path = places.settings;
+    // Anything there that is not a file stops the command with its name.
+    const PathKind kind = InspectPath(path);
+    if (kind == PathKind::File)
+        return std::nullopt;
+    if (kind != PathKind::Missing)
+        return SettingsFileProblem{QStringLiteral("The settings file cannot be edited: %1 %2.").arg(path, PathKindText(kind)),
+                                   QStringLiteral("Error opening ") + kSettingsFileName};
+    try {
+        if (!places.userDirectory.isEmpty() && !QDir().mkpath(places.userDirectory))
+            throw RuntimeError(QStringLiteral("Cannot create the folder %1").arg(places.userDirectory));
+        CreateTextFile(path, NewSettingsContent(places));
+    } catch (const RuntimeError &error) {
+        return SettingsFileProblem{QStringLiteral("The settings file could not be created.\n%1").arg(error.description()),
+                                   QStringLiteral("Error creating ") + kSettingsFileName};
+    }
+    return std::nullopt;
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The two text files beside the program: the one-line location settings and
 // the full-moon table. Reading them changes the form state field by field, so
 // a failure part-way keeps what was already taken over.
@@ -41,6 +43,16 @@ FilePlaces ChooseFilePlaces(const QString &programDirectory, bool programDirecto
 // default line; in the user's folder a copy of the shipped default that was
 // read until then, so the window shows the same place afterwards.
 QString NewSettingsContent(const FilePlaces &places);
+
+// Makes sure the settings file is there for Location to open: a missing file
+// is created (with its folder), never through a link or over a pipe. What
+// stands in its way, in words, with the title of the message that says so;
+// nothing when the file is ready.
+struct SettingsFileProblem {
+    QString text;
+    QString title;
+};
+std::optional<SettingsFileProblem> PrepareSettingsFile(const FilePlaces &places);
 
 // Takes the first line's fields over: latitude and longitude as written, the
 // query term without surrounding spaces, and a fourth field containing

@@ -114,27 +114,31 @@ public:
         return cacheOverride.isEmpty() ? cacheHome.path() + QStringLiteral("/selvorra") : cacheOverride;
     }
 
-    Fetched DownloadUrl(const QString &url, int reload) override
+    // The weather service's JSON API (asked with its own manners):
+    // unreachable unless the test answers it.
+    std::function<QString(const QString &url)> onApi;
+    QStringList apiRequests;   // every JSON API address asked for, in order
+    net::Fetched Download(const net::Request &request) override
     {
+        const QString &url = request.url;
+        if (!request.userAgent.isEmpty()) {
+            apiRequests << url;
+            events << QStringLiteral("api %1").arg(url);
+            if (onApi)
+                return {onApi(url), report};
+            net::DownloadReport offline;
+            offline.failure = net::Failure::HostNotFound;
+            offline.host = QStringLiteral("api.weather.gov");
+            return {QString(), offline};
+        }
         downloads << url;
-        events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
+        events << QStringLiteral("download %1 reload=%2").arg(url).arg(request.reload);
         return {onDownload ? onDownload(url) : QString(), report};
     }
 
-    // The weather service's JSON API: unreachable unless the test answers it.
-    std::function<QString(const QString &url)> onApi;
-    QStringList apiRequests;   // every JSON API address asked for, in order
-    Fetched DownloadApi(const QString &url) override
-    {
-        apiRequests << url;
-        events << QStringLiteral("api %1").arg(url);
-        if (onApi)
-            return {onApi(url), report};
-        net::DownloadReport offline;
-        offline.failure = net::Failure::HostNotFound;
-        offline.host = QStringLiteral("api.weather.gov");
-        return {QString(), offline};
-    }
+    // The busy pointer: how many busy calls are not yet undone.
+    int busy = 0;
+    void SetBusy(bool on) override { busy += on ? 1 : -1; }
 
     void Quit() override
     {

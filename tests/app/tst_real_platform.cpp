@@ -334,6 +334,27 @@ private slots:
                         shown::Cut(text, shown::kBox));
     }
 
+    // The busy pointer nests, and puts back only what it set.
+    void busyPointer()
+    {
+        RealPlatform platform;
+        const auto shape = [] {
+            const QCursor *cursor = QGuiApplication::overrideCursor();
+            return cursor ? int(cursor->shape()) : -1;
+        };
+        QGuiApplication::setOverrideCursor(Qt::CrossCursor);
+        platform.SetBusy(true);
+        platform.SetBusy(true);
+        QCOMPARE(shape(), int(Qt::WaitCursor));
+        platform.SetBusy(false);
+        QCOMPARE(shape(), int(Qt::WaitCursor));
+        platform.SetBusy(false);
+        platform.SetBusy(false);
+        QCOMPARE(shape(), int(Qt::CrossCursor));
+        QGuiApplication::restoreOverrideCursor();
+        QCOMPARE(shape(), -1);
+    }
+
     void editorRunningInsideCounts()
     {
         // On a desktop that xdg-open does not know, it runs the editor itself

@@ -64,22 +64,12 @@ public:
         options.cancelled = [this] { return quit; };
     }
 
-    Fetched DownloadUrl(const QString &url, int reload) override
+    net::Fetched Download(const net::Request &request) override
     {
-        downloads << url;
-        events << QStringLiteral("download %1 reload=%2").arg(url).arg(reload);
-        Fetched fetched;
-        fetched.body = net::DownloadUrl(url, reload, options, &fetched.report);
-        report = fetched.report;
-        return fetched;
-    }
-
-    Fetched DownloadApi(const QString &url) override
-    {
-        downloads << url;
-        events << QStringLiteral("api %1").arg(url);
-        Fetched fetched;
-        fetched.body = net::DownloadUrl(url, 0, net::ApiOptions(options), &fetched.report);
+        downloads << request.url;
+        events << (request.userAgent.isEmpty() ? QStringLiteral("download %1 reload=%2").arg(request.url).arg(request.reload)
+                                               : QStringLiteral("api %1").arg(request.url));
+        const net::Fetched fetched = net::DownloadUrl(request, options);
         report = fetched.report;
         return fetched;
     }

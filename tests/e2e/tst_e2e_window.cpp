@@ -5,7 +5,7 @@
 // records of the replies.
 #include "E2EWorld.h"
 
-#include "startup/ReplyCache.h"
+#include "cache/ReplyCache.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -94,8 +94,7 @@ private:
         QVERIFY(!w.platform.events.contains(QStringLiteral("pause 5000")));
 
         // 18:00, the eighth: the sun and moon alone (the forecast is a minute
-        // old). The new moon picture shows at once; the texts wait for the
-        // next forecast refresh.
+        // old). The new values show at once, with the picture.
         w.forecastHost.clearRecords();
         w.almanacHost.clearRecords();
         w.ServeAlmanac({{"2026-12-06", Reply(kSvalbard)}, {"2026-12-07", Reply(kSvalbard)}});
@@ -105,9 +104,7 @@ private:
         QCOMPARE(w.forecastHost.requestCount(), 0);
         QCOMPARE(w.platform.events.last(), QStringLiteral("pause 5000"));
         QCOMPARE(w.form->State().AlmanacText, AlmanacText(kSvalbard));
-        AlmanacShown waiting = Shown(kReykjavik);
-        waiting.picture = kSvalbard.picture;
-        CheckWindow(*w.form, kLaMesaApril, waiting, kSvalbard.moonrise, {"10:00 AM", "05:59 PM"});
+        CheckWindow(*w.form, kLaMesaApril, Shown(kSvalbard), kSvalbard.moonrise, {"06:00 PM", "05:59 PM"});
     }
 
     // Just after midnight: a new day, both refreshes, sun and moon first.
@@ -283,8 +280,16 @@ private slots:
         else
             QVERIFY2(almanac.endsWith(QStringLiteral(" visible (computed)\r\n")), qPrintable(almanac));
         if (forecastTime.isEmpty()) {
-            QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
+            // No forecast at all: the sun and moon alone, with the full-moon
+            // and moonrise rows and the refresh times.
+            QCOMPARE(w.form->Text1Text(), almanac);
+            QCOMPARE(w.form->windowTitle(), w.form->State().AlmanacTitle);
             QCOMPARE(w.form->Label1->text(), QString());
+            const QList<QStringList> rows = ListRows(w.form->lvwEmployees);
+            QCOMPARE(rows.size(), 4);
+            QCOMPARE(rows[0][4], QStringLiteral("Full Moon ") + kNextFullMoon);
+            QVERIFY(rows[1][4].startsWith(QStringLiteral("Moonrise tomorrow ")));
+            QCOMPARE(rows[3][0], QStringLiteral("(not yet)"));
             return;
         }
         const QList<QStringList> rows = ListRows(w.form->lvwEmployees);

@@ -88,6 +88,7 @@ struct FailureRow {
     int cancelAfterMs = 0;
     bool trustTestCa = true;
     QString words = {};            // what DescribeFailure says; empty: not compared
+    QString redirectPrefix = {};   // the request's; %1: the https port
 };
 
 Response withHeaders(Response r, const testsupport::HeaderList &headers)
@@ -141,6 +142,10 @@ const std::vector<FailureRow> &FailureRows()
                      net::Failure::UnrequestedCompression, 200, {}, 0, true,
                      "127.0.0.1 sent a compressed reply (Content-Encoding: identity, x-Odd "
                      + QString(23, u'z') + ") that was not asked for"});
+        r.push_back({"redirect off the request's prefix, refused before it is followed", {}, net::Failure::ForeignRedirect,
+                     301, "https://127.0.0.1:%1/to-elsewhere", 0, true,
+                     "127.0.0.1 redirected to localhost, which is not the service's own address",
+                     "https://127.0.0.1:%1/to-"});
         r.push_back({"Content-Encoding identity is no compression",
                      withHeaders(unavailable, {{"Content-Encoding", "Identity"}}), net::Failure::None, 503, {}, 0});
         return r;
@@ -191,7 +196,7 @@ void DownloadUrlTest::emptyBody()
     TestServer server;
     server.route("/empty", Response::ok(""));
     QVERIFY(server.start());
-    const QString text = net::DownloadUrl(server.url("/empty"), 0, quick());
+    const QString text = net::DownloadUrl(server.url("/empty"), 0, quick()).body;
     QVERIFY(text.isEmpty());
     QCOMPARE(server.requestCount(), 1);
 }
@@ -202,7 +207,7 @@ void DownloadUrlTest::exactly32000Bytes()
     const QByteArray body = pattern(32000);
     server.route("/32000", Response::ok(body, "application/octet-stream"));
     QVERIFY(server.start());
-    const QString text = net::DownloadUrl(server.url("/32000"), 0, quick());
+    const QString text = net::DownloadUrl(server.url("/32000"), 0, quick()).body;
     QCOMPARE(text.size(), 32000);
     QCOMPARE(text, FromCp1252(body));
 }
@@ -228,7 +233,7 @@ void DownloadUrlTest::unevenPieces()
     r.chunked = chunked;
     server.route("/big", r);
     QVERIFY(server.start());
-    const QString text = net::DownloadUrl(server.url("/big"), 0, trustingTestCa());
+    const QString text = net::DownloadUrl(server.url("/big"), 0, trustingTestCa()).body;
     QCOMPARE(text.size(), 200000);
     QVERIFY(text == FromCp1252(r.body));
 }
@@ -241,7 +246,7 @@ void DownloadUrlTest::closeDelimitedBody()
     r.pieces = {100, 20000};
     server.route("/close", r);
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, quick()), FromCp1252(r.body));
+    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, quick()).body, FromCp1252(r.body));
 }
 
 void DownloadUrlTest::errorPageReturnedAsText()
@@ -251,10 +256,10 @@ void DownloadUrlTest::errorPageReturnedAsText()
     server.route("/missing", Response::withStatus(404, page));
     server.route("/broken", Response::withStatus(500, "server trouble"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/missing"), 0, quick()), QString::fromLatin1(page));
-    QCOMPARE(net::DownloadUrl(server.url("/broken"), 0, quick()), QStringLiteral("server trouble"));
+    QCOMPARE(net::DownloadUrl(server.url("/missing"), 0, quick()).body, QString::fromLatin1(page));
+    QCOMPARE(net::DownloadUrl(server.url("/broken"), 0, quick()).body, QStringLiteral("server trouble"));
     // A path without a route gets the server's own 404 page.
-    QVERIFY(net::DownloadUrl(server.url("/nowhere"), 0, quick()).contains("404 Not Found"));
+    QVERIFY(net::DownloadUrl(server.url("/nowhere"), 0, quick()).body.contains("404 Not Found"));
 }
 
 void DownloadUrlTest::redirectFollowed()
@@ -268,7 +273,7 @@ void DownloadUrlTest::redirectFollowed()
     server.route("/new", Response::redirect(other.url("/final").toLatin1(), 302));
     QVERIFY(server.start());
 
-    QCOMPARE(net::DownloadUrl(server.url("/old"), 0, trustingTestCa()), QStringLiteral("arrived elsewhere"));
+    QCOMPARE(net::DownloadUrl(server.url("/old"), 0, trustingTestCa()).body, QStringLiteral("arrived elsewhere"));
     QCOMPARE(server.requestCount(), 2);
     QCOMPARE(server.requests().at(1).target, QByteArray("/new"));
     QCOMPARE(other.requestCount(), 1);
@@ -284,9 +289,9 @@ void DownloadUrlTest::redirectLimit()
     server.route("/r12", Response::redirect("/end"));
     QVERIFY(server.start());
     // 10 redirects are followed...
-    QCOMPARE(net::DownloadUrl(server.url("/r3"), 0, trustingTestCa()), QStringLiteral("end"));
+    QCOMPARE(net::DownloadUrl(server.url("/r3"), 0, trustingTestCa()).body, QStringLiteral("end"));
     // ...11 are too many.
-    QCOMPARE(net::DownloadUrl(server.url("/r2"), 0, trustingTestCa()), QString());
+    QCOMPARE(net::DownloadUrl(server.url("/r2"), 0, trustingTestCa()).body, QString());
 }
 
 // What each way of failing reports beside its empty text, and that every
@@ -307,6 +312,7 @@ void DownloadUrlTest::failureReported()
     QVERIFY(https.start() && http.start());
     https.route("/page", r.response);
     https.route("/to-http", Response::redirect(http.url("/page").toLatin1()));
+    https.route("/to-elsewhere", Response::redirect("https://localhost:" + QByteArray::number(https.port()) + "/page", 301));
     http.route("/page", Response::ok("plain"));
     net::DownloadOptions o = r.trustTestCa ? trustingTestCa() : quick();
     o.slowTimeMs = 400;
@@ -314,11 +320,12 @@ void DownloadUrlTest::failureReported()
     QElapsedTimer clock;
     clock.start();
     o.cancelled = [&clock, &r] { return r.cancelAfterMs > 0 && clock.elapsed() > r.cancelAfterMs; };
-    net::DownloadReport report;
     QString url = r.url.isEmpty() ? https.url("/page") : r.url;
     url.replace(QStringLiteral("%1"), QString::number(https.port()));
     url.replace(QStringLiteral("%2"), QString::number(TestServer::closedPort()));
-    const QString text = net::DownloadUrl(url, 0, o, &report);
+    const net::Fetched fetched = net::DownloadUrl(net::Request{url, 0, {}, {}, r.redirectPrefix.arg(https.port())}, o);
+    const QString &text = fetched.body;
+    const net::DownloadReport &report = fetched.report;
     QVERIFY2(clock.elapsed() < 2500, QByteArray::number(clock.elapsed()).constData());
     QCOMPARE(int(report.failure), int(r.failure));
     QCOMPARE(text.isEmpty(), r.failure != net::Failure::None);
@@ -328,6 +335,7 @@ void DownloadUrlTest::failureReported()
     if (!r.words.isEmpty())
         QCOMPARE(net::DescribeFailure(report), r.words);
     QCOMPARE(http.requestCount(), 0);
+    QVERIFY(https.requestCount() <= 1);
     if (r.failure == net::Failure::None)
         QCOMPARE(report.reason, QStringLiteral("Service Unavailable"));
 }
@@ -338,8 +346,8 @@ void DownloadUrlTest::closedPortGivesEmpty()
     QVERIFY(port != 0);
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(net::DownloadUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(port), 0, quick()), QString());
-    QCOMPARE(net::DownloadUrl(QStringLiteral("https://127.0.0.1:%1/x").arg(port), 0, quick()), QString());
+    QCOMPARE(net::DownloadUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(port), 0, quick()).body, QString());
+    QCOMPARE(net::DownloadUrl(QStringLiteral("https://127.0.0.1:%1/x").arg(port), 0, quick()).body, QString());
     QVERIFY(clock.elapsed() < 3000);
 }
 
@@ -366,7 +374,7 @@ void DownloadUrlTest::stalledServerGivesEmpty()
 
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(net::DownloadUrl(server.url("/stall"), 0, trustingTestCa()), QString());
+    QCOMPARE(net::DownloadUrl(server.url("/stall"), 0, trustingTestCa()).body, QString());
     const qint64 elapsed = clock.elapsed();
     QVERIFY2(elapsed >= 250 && elapsed < 3000, QByteArray::number(elapsed).constData());
     // The server is stopped by its destructor, stalled connection and all.
@@ -383,7 +391,7 @@ void DownloadUrlTest::handshakeTimeoutGivesEmpty()
     o.slowTimeMs = 60000;
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(net::DownloadUrl(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()), 0, o), QString());
+    QCOMPARE(net::DownloadUrl(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()), 0, o).body, QString());
     QVERIFY(clock.elapsed() < 3000);
 }
 
@@ -408,8 +416,8 @@ void DownloadUrlTest::bodyOverCapGivesEmpty()
     QVERIFY(server.start());
     net::DownloadOptions o = quick();
     o.maxBodyBytes = 100000;
-    QCOMPARE(net::DownloadUrl(server.url("/big"), 0, o), QString());
-    QCOMPARE(net::DownloadUrl(server.url("/fits"), 0, o), FromCp1252(fits.body));
+    QCOMPARE(net::DownloadUrl(server.url("/big"), 0, o).body, QString());
+    QCOMPARE(net::DownloadUrl(server.url("/fits"), 0, o).body, FromCp1252(fits.body));
 }
 
 void DownloadUrlTest::bytesWidenedThroughCp1252()
@@ -423,11 +431,11 @@ void DownloadUrlTest::bytesWidenedThroughCp1252()
     server.route("/all", Response::ok(all, "application/octet-stream"));
     QVERIFY(server.start());
 
-    const QString degree = net::DownloadUrl(server.url("/degree"), 0, quick());
+    const QString degree = net::DownloadUrl(server.url("/degree"), 0, quick()).body;
     QCOMPARE(degree, U(u"45\u00C2\u00B0F"));
     QCOMPARE(degree.size(), 5);
-    QCOMPARE(net::DownloadUrl(server.url("/euro"), 0, quick()), U(u"\u20AC"));
-    const QString text = net::DownloadUrl(server.url("/all"), 0, quick());
+    QCOMPARE(net::DownloadUrl(server.url("/euro"), 0, quick()).body, U(u"\u20AC"));
+    const QString text = net::DownloadUrl(server.url("/all"), 0, quick()).body;
     QCOMPARE(text.size(), 256);
     QCOMPARE(text.at(0), QChar(0));
     QCOMPARE(text.at(0x41), QChar(u'A'));
@@ -447,7 +455,7 @@ void DownloadUrlTest::spacesAndUnsafeBytesEncoded()
     // A sun/moon query as the sun/moon refresh builds it.
     const QString query = server.url(
         "/api/rstt/oneday?date=2026-12-06 &coords=35.9656, -114.836&auto update=true &dst=true");
-    QCOMPARE(net::DownloadUrl(query, 0, quick()), QStringLiteral("{}"));
+    QCOMPARE(net::DownloadUrl(query, 0, quick()).body, QStringLiteral("{}"));
     QCOMPARE(server.requests().last().requestLine,
              QByteArray("GET /api/rstt/oneday?date=2026-12-06%20&coords=35.9656,%20-114.836"
                         "&auto%20update=true%20&dst=true HTTP/1.1"));
@@ -455,22 +463,22 @@ void DownloadUrlTest::spacesAndUnsafeBytesEncoded()
     // Controls, DEL and bytes from 0x80 up (through Windows-1252: e-acute is
     // 0xE9, the euro sign 0x80, a character outside the code page "?").
     const QString odd = server.url(U(u"/odd?t=a\tb\x01" "c\x7F" "d\u00E9\u20AC\u00A0z"));
-    QCOMPARE(net::DownloadUrl(odd, 0, quick()), QStringLiteral("odd"));
+    QCOMPARE(net::DownloadUrl(odd, 0, quick()).body, QStringLiteral("odd"));
     QCOMPARE(server.requests().last().target, QByteArray("/odd?t=a%09b%01c%7Fd%E9%80%A0z"));
 
     // Bytes that would split a request line or a header cannot get through.
     const QString crlf = server.url(U(u"/odd?x=1\r\nX-Injected: yes"));
-    QCOMPARE(net::DownloadUrl(crlf, 0, quick()), QStringLiteral("odd"));
+    QCOMPARE(net::DownloadUrl(crlf, 0, quick()).body, QStringLiteral("odd"));
     QCOMPARE(server.requests().last().target, QByteArray("/odd?x=1%0D%0AX-Injected:%20yes"));
     QVERIFY(!server.requests().last().hasHeader("X-Injected"));
 
     // A "#" from the settings must not cut the query short.
     const QString hash = server.url("/odd?lat=35.9#home&lon=-114.8&unit=0");
-    QCOMPARE(net::DownloadUrl(hash, 0, quick()), QStringLiteral("odd"));
+    QCOMPARE(net::DownloadUrl(hash, 0, quick()).body, QStringLiteral("odd"));
     QCOMPARE(server.requests().last().target, QByteArray("/odd?lat=35.9%23home&lon=-114.8&unit=0"));
 
     // A space in the path too.
-    net::DownloadUrl(server.url("/a b"), 0, quick());
+    net::DownloadUrl(server.url("/a b"), 0, quick()).body;
     QCOMPARE(server.requests().last().target, QByteArray("/a%20b"));
 }
 
@@ -481,10 +489,10 @@ void DownloadUrlTest::otherCharactersSentAsTheyAre()
     server.route("/x/../p", Response::ok("as is"));
     QVERIFY(server.start());
     const QByteArray target = "/p?a=\"q\"|b<c>{d}^e`f\\g[h]~i%41j%2x&k=+l;m:n@o!p$q'r(s)*t,u/v?w";
-    QCOMPARE(net::DownloadUrl(server.url(QString::fromLatin1(target)), 0, quick()), QStringLiteral("p"));
+    QCOMPARE(net::DownloadUrl(server.url(QString::fromLatin1(target)), 0, quick()).body, QStringLiteral("p"));
     QCOMPARE(server.requests().last().target, target);
     // Dot segments are not squashed.
-    QCOMPARE(net::DownloadUrl(server.url("/x/../p"), 0, quick()), QStringLiteral("as is"));
+    QCOMPARE(net::DownloadUrl(server.url("/x/../p"), 0, quick()).body, QStringLiteral("as is"));
     QCOMPARE(server.requests().last().target, QByteArray("/x/../p"));
 }
 
@@ -493,7 +501,7 @@ void DownloadUrlTest::userAgent()
     TestServer server;
     server.route("/ua", Response::ok("ok"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/ua"), 0, quick()), QStringLiteral("ok"));
+    QCOMPARE(net::DownloadUrl(server.url("/ua"), 0, quick()).body, QStringLiteral("ok"));
     const Request req = server.requests().at(0);
     QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla/5.0 (Windows NT)"));
     QCOMPARE(req.method, QByteArray("GET"));
@@ -506,9 +514,9 @@ void DownloadUrlTest::reloadHeaders()
     TestServer server;
     server.route("/r", Response::ok("ok"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/r"), 1, quick()), QStringLiteral("ok"));
-    QCOMPARE(net::DownloadUrl(server.url("/r"), 0, quick()), QStringLiteral("ok"));
-    QCOMPARE(net::DownloadUrl(server.url("/r"), -1, quick()), QStringLiteral("ok"));
+    QCOMPARE(net::DownloadUrl(server.url("/r"), 1, quick()).body, QStringLiteral("ok"));
+    QCOMPARE(net::DownloadUrl(server.url("/r"), 0, quick()).body, QStringLiteral("ok"));
+    QCOMPARE(net::DownloadUrl(server.url("/r"), -1, quick()).body, QStringLiteral("ok"));
     const QList<Request> reqs = server.requests();
     QCOMPARE(reqs.size(), 3);
     QCOMPARE(reqs.at(0).header("Cache-Control"), QByteArray("no-cache"));
@@ -525,9 +533,9 @@ void DownloadUrlTest::connectionReusedOverHttp()
     server.route("/one", Response::ok("first"));
     server.route("/two", Response::ok(pattern(70000)));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/one"), 0, quick()), QStringLiteral("first"));
-    QCOMPARE(net::DownloadUrl(server.url("/two"), 0, quick()).size(), 70000);
-    QCOMPARE(net::DownloadUrl(server.url("/one"), 1, quick()), QStringLiteral("first"));
+    QCOMPARE(net::DownloadUrl(server.url("/one"), 0, quick()).body, QStringLiteral("first"));
+    QCOMPARE(net::DownloadUrl(server.url("/two"), 0, quick()).body.size(), 70000);
+    QCOMPARE(net::DownloadUrl(server.url("/one"), 1, quick()).body, QStringLiteral("first"));
     QCOMPARE(server.requestCount(), 3);
     QCOMPARE(server.connectionsAccepted(), 1);
 }
@@ -538,8 +546,8 @@ void DownloadUrlTest::connectionReusedOverHttps()
     server.route("/one", Response::ok("first"));
     server.route("/two", Response::ok("second"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/one"), 0, trustingTestCa()), QStringLiteral("first"));
-    QCOMPARE(net::DownloadUrl(server.url("/two"), 0, trustingTestCa()), QStringLiteral("second"));
+    QCOMPARE(net::DownloadUrl(server.url("/one"), 0, trustingTestCa()).body, QStringLiteral("first"));
+    QCOMPARE(net::DownloadUrl(server.url("/two"), 0, trustingTestCa()).body, QStringLiteral("second"));
     QCOMPARE(server.requestCount(), 2);
     QCOMPARE(server.connectionsAccepted(), 1);
     QCOMPARE(server.tlsHandshakes(), 1);
@@ -554,8 +562,8 @@ void DownloadUrlTest::tlsSessionResumedOnNewConnection()
     r.closeConnection = true;
     server.route("/close", r);
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, trustingTestCa()), QStringLiteral("bye"));
-    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, trustingTestCa()), QStringLiteral("bye"));
+    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, trustingTestCa()).body, QStringLiteral("bye"));
+    QCOMPARE(net::DownloadUrl(server.url("/close"), 0, trustingTestCa()).body, QStringLiteral("bye"));
     QCOMPARE(server.connectionsAccepted(), 2);
     QCOMPARE(server.tlsHandshakes(), 2);
     QCOMPARE(server.tlsResumedHandshakes(), 1);
@@ -566,8 +574,8 @@ void DownloadUrlTest::httpsWithTestCa()
     TestServer server(TestServer::Mode::Https);
     server.route("/secure", Response::ok("secret \xB0"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, trustingTestCa()), U(u"secret \u00B0"));
-    QCOMPARE(net::DownloadUrl(server.url("/secure", true), 0, trustingTestCa()),
+    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, trustingTestCa()).body, U(u"secret \u00B0"));
+    QCOMPARE(net::DownloadUrl(server.url("/secure", true), 0, trustingTestCa()).body,
              U(u"secret \u00B0"));
     QVERIFY(server.requests().at(0).tls);
 }
@@ -578,20 +586,20 @@ void DownloadUrlTest::httpsUntrustedGivesEmpty()
     TestServer server(TestServer::Mode::Https);
     server.route("/secure", Response::ok("secret"));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, quick()), QString());
+    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, quick()).body, QString());
     QCOMPARE(server.requestCount(), 0);
 
     // A self-signed certificate is not trusted even with the test CA added.
     TestServer untrusted(TestServer::Mode::HttpsUntrusted);
     untrusted.route("/secure", Response::ok("secret"));
     QVERIFY(untrusted.start());
-    QCOMPARE(net::DownloadUrl(untrusted.url("/secure"), 0, trustingTestCa()), QString());
+    QCOMPARE(net::DownloadUrl(untrusted.url("/secure"), 0, trustingTestCa()).body, QString());
     QCOMPARE(untrusted.requestCount(), 0);
 
     // An extra CA file that cannot be read adds nothing.
     net::DownloadOptions o = quick();
     o.extraCaFile = QStringLiteral("/nonexistent/ca.pem");
-    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, o), QString());
+    QCOMPARE(net::DownloadUrl(server.url("/secure"), 0, o).body, QString());
 }
 
 void DownloadUrlTest::proxyEnvironmentIgnored()
@@ -607,8 +615,8 @@ void DownloadUrlTest::proxyEnvironmentIgnored()
     QVERIFY(proxy.start());
 
     ProxyEnvironment env("http://127.0.0.1:" + QByteArray::number(proxy.port()));
-    QCOMPARE(net::DownloadUrl(http.url("/p"), 0, quick()), QStringLiteral("direct"));
-    QCOMPARE(net::DownloadUrl(https.url("/p"), 0, trustingTestCa()), QStringLiteral("direct tls"));
+    QCOMPARE(net::DownloadUrl(http.url("/p"), 0, quick()).body, QStringLiteral("direct"));
+    QCOMPARE(net::DownloadUrl(https.url("/p"), 0, trustingTestCa()).body, QStringLiteral("direct tls"));
     QCOMPARE(proxy.connectionsAccepted(), 0);
     QCOMPARE(http.requestCount(), 1);
     QCOMPARE(https.requestCount(), 1);
@@ -625,13 +633,13 @@ void DownloadUrlTest::yieldsWhileWaiting()
     int yields = 0;
     net::DownloadOptions o = quick();
     o.yield = [&yields] { ++yields; };
-    QCOMPARE(net::DownloadUrl(server.url("/slow"), 0, o), FromCp1252(r.body));
+    QCOMPARE(net::DownloadUrl(server.url("/slow"), 0, o).body, FromCp1252(r.body));
     // The fixed steps plus the waits between polls during ~180 ms of delays.
     QVERIFY2(yields >= 8, QByteArray::number(yields).constData());
 
     // Even a fetch that cannot start yields at its fixed steps.
     yields = 0;
-    QCOMPARE(net::DownloadUrl(QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort()), 0, o),
+    QCOMPARE(net::DownloadUrl(QStringLiteral("http://127.0.0.1:%1/").arg(TestServer::closedPort()), 0, o).body,
              QString());
     QVERIFY(yields >= 5);
 }
@@ -652,7 +660,7 @@ void DownloadUrlTest::defaultYieldRunsPendingEvents()
     // No event loop runs here: only the routine's own yields can deliver ticks.
     net::DownloadOptions o = quick();
     o.slowTimeMs = 5000;
-    QCOMPARE(net::DownloadUrl(server.url("/late"), 0, o), QStringLiteral("late"));
+    QCOMPARE(net::DownloadUrl(server.url("/late"), 0, o).body, QStringLiteral("late"));
     timer.stop();
     QVERIFY2(ticks >= 3, QByteArray::number(ticks).constData());
 }
@@ -680,10 +688,10 @@ void DownloadUrlTest::nestedCallFromYield()
             return;
         started = true;
         ++depth;
-        nested = net::DownloadUrl(server.url("/inner"), 0, o);
+        nested = net::DownloadUrl(server.url("/inner"), 0, o).body;
         --depth;
     };
-    const QString text = net::DownloadUrl(server.url("/outer"), 0, o);
+    const QString text = net::DownloadUrl(server.url("/outer"), 0, o).body;
     QVERIFY(started);
     QCOMPARE(nested.size(), 50000);
     QVERIFY(nested == FromCp1252(inner.body));

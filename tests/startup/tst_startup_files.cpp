@@ -1,7 +1,7 @@
 // The start-up's plain file functions: the kept replies, the user's XDG
 // folders, and where the settings and the full-moon table are looked for.
 // (Reading the two files is covered through the window in tests/app.)
-#include "startup/ReplyCache.h"
+#include "cache/ReplyCache.h"
 #include "startup/StartupFiles.h"
 #include "startup/UserFolders.h"
 #include "support/TestFiles.h"

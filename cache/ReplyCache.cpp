@@ -1,4 +1,4 @@
-#include "startup/ReplyCache.h"
+#include "cache/ReplyCache.h"
 
 #include "common/FileDescriptor.h"
 

@@ -1,0 +1,98 @@
+#include "almanac/AlmanacSource.h"
+
+#include "almanac/ComputedSky.h"
+
+#include <QUrl>
+
+namespace {
+
+// The observatory: one query for the date, its reply read by `read`.
+template <typename Value>
+class ObservatorySource : public Source<Value, AlmanacAsk> {
+public:
+    using Read = Result<Value> (*)(const QString &);
+    ObservatorySource(QString keepName, Read read) : keepName_(std::move(keepName)), read_(read) {}
+
+    QString Name(const AlmanacAsk &ask) const override { return QUrl(ask.origin).host(); }
+
+    Result<Value> Ask(const AlmanacAsk &ask, const net::Download &download, Attempt &attempt,
+                      std::vector<KeepBody> &keep) override
+    {
+        const Place &p = ask.place;
+        attempt.fetched = download(net::Request{AlmanacQuery(ask.origin, p.latitude, p.longitude, p.queryExtra, ask.date)});
+        if (!attempt.fetched.Answered())
+            return Result<Value>::Failure(Outcome::Absent, QStringLiteral("not-answered"),
+                                          net::NotAnsweredWords(attempt.fetched));
+        Result<Value> read = read_(attempt.fetched.body);
+        if (read)
+            keep.push_back({keepName_, attempt.fetched.body});
+        return read;
+    }
+
+private:
+    QString keepName_;
+    Read read_;
+};
+
+// The sky computed here for the place and date.
+template <typename Value>
+class ComputedSource : public Source<Value, AlmanacAsk> {
+public:
+    using Compute = std::optional<Value> (*)(const Place &, DateValue);
+    explicit ComputedSource(Compute compute) : compute_(compute) {}
+
+    QString Name(const AlmanacAsk &) const override { return kComputedSource; }
+
+    Result<Value> Ask(const AlmanacAsk &ask, const net::Download &, Attempt &, std::vector<KeepBody> &) override
+    {
+        if (std::optional<Value> value = compute_(ask.place, ask.date))
+            return Result<Value>::Of(*std::move(value));
+        return Result<Value>::Failure(Outcome::Absent, QStringLiteral("nothing-computed"),
+                                      QStringLiteral("the settings name no place to compute for"));
+    }
+
+private:
+    Compute compute_;
+};
+
+std::optional<AlmanacTexts> ComputedDay(const Place &place, DateValue date)
+{
+    return ComputedAlmanacTexts(place, date);
+}
+
+std::optional<QString> ComputedRise(const Place &place, DateValue date)
+{
+    const std::optional<QString> rise = ComputedMoonrise(place, date);
+    return rise ? std::optional<QString>(*rise + kComputedMark) : std::nullopt;
+}
+
+} // namespace
+
+Result<AlmanacTexts> ReadAlmanac(const QString &reply)
+{
+    return ScanAlmanacReply(reply);
+}
+
+Result<QString> ReadMoonrise(const QString &reply)
+{
+    // A day without a moonrise in the reply is none to show.
+    Result<QString> moonrise = ScanTomorrowMoonrise(reply);
+    if (moonrise && moonrise.value.isEmpty())
+        return Result<QString>::Failure(Outcome::Absent, QStringLiteral("no-moonrise"),
+                                        QStringLiteral("the reply names no moonrise"));
+    return moonrise;
+}
+
+ChainOutcome<AlmanacTexts> FetchAlmanac(const AlmanacAsk &ask, const net::Download &download)
+{
+    ObservatorySource<AlmanacTexts> observatory(kKeepAlmanac, ReadAlmanac);
+    ComputedSource<AlmanacTexts> computed(ComputedDay);
+    return AskInTurn<AlmanacTexts, AlmanacAsk>({&observatory, &computed}, ask, download);
+}
+
+ChainOutcome<QString> FetchMoonrise(const AlmanacAsk &ask, const net::Download &download)
+{
+    ObservatorySource<QString> observatory(kKeepTomorrow, ReadMoonrise);
+    ComputedSource<QString> computed(ComputedRise);
+    return AskInTurn<QString, AlmanacAsk>({&observatory, &computed}, ask, download);
+}

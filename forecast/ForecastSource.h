@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/Place.h"
+#include "common/SourceChain.h"
+#include "forecast/Extraction.h"
+
+#include <QString>
+
+#include <optional>
+
+// Where a place's forecast comes from: the forecast page, then, when the page
+// gives none, the weather service's JSON API (its points, the forecast, the
+// first station's latest observation). The chain fetches and reads; the
+// window logic applies the outcome.
+
+struct ForecastAsk {
+    Place place;
+    QString pageOrigin;   // e.g. "https://forecast.weather.gov"
+    QString apiOrigin;    // e.g. "https://api.weather.gov"
+    // The points reply and the first station kept for the place, when they
+    // are young enough to use; the API asks for them only when missing.
+    std::optional<QString> keptPoints;
+    std::optional<QString> keptStation;
+};
+
+// Names of the replies the chain hands back to keep: the page's forecast,
+// the points reply and the station ("id\nname").
+inline const QString kKeepForecast = QStringLiteral("forecast");
+inline const QString kKeepPoints = QStringLiteral("points");
+inline const QString kKeepStation = QStringLiteral("station");
+
+// The page is the first source; a reply of the page that arrived but holds
+// no forecast (or none arrived) passes on to the API, a reply that names a
+// forecast but cannot be read does not. The outcome's source is the page's
+// host or the API's.
+ChainOutcome<ForecastExtraction> FetchForecast(const ForecastAsk &ask, const net::Download &download);
+
+// The request the JSON API wants: a User-Agent naming the program, its
+// version and a contact address, its JSON form asked for, and redirects
+// followed only on `origin` + "/".
+net::Request ApiRequest(const QString &url, const QString &origin);
