@@ -45,15 +45,14 @@ template <typename T>
 Result<ForecastExtraction> ApiFailed(const net::Fetched &fetched, const Result<T> &read, Attempt &attempt)
 {
     attempt.fetched = fetched;
-    QString words = fetched.report.failure != net::Failure::None ? net::DescribeFailure(fetched.report) : QString();
-    if (words.isEmpty())
-        words = ApiProblemText(fetched.body);
-    if (words.isEmpty() && fetched.report.httpStatus >= 400)
-        words = net::NotAnsweredWords(fetched);
-    if (words.isEmpty())
-        words = read.reason;
-    return Result<ForecastExtraction>::Failure(read ? Outcome::Absent : read.outcome,
-                                               read ? QStringLiteral("api") : read.rule, words);
+    const QString problem = fetched.report.failure == net::Failure::None ? ApiProblemText(fetched.body) : QString();
+    if (!problem.isEmpty())
+        return Result<ForecastExtraction>::Failure(Outcome::Absent, QStringLiteral("problem"), problem);
+    if (fetched.report.failure != net::Failure::None || fetched.report.httpStatus >= 400)
+        return Result<ForecastExtraction>::Failure(Outcome::Absent, QStringLiteral("not-answered"),
+                                                   net::NotAnsweredWords(fetched));
+    return Result<ForecastExtraction>::Failure(read ? Outcome::Absent : read.outcome, read ? QStringLiteral("api") : read.rule,
+                                               read.reason);
 }
 
 // An address of a kept points reply that the service no longer knows (it

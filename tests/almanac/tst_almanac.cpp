@@ -2,6 +2,7 @@
 // ones. Every expected value was written by reading the replies; those of
 // the recorded replies are their records (tests/support/RecordedReplies.h).
 #include "almanac/Almanac.h"
+#include "almanac/AlmanacSource.h"
 #include "common/DateValue.h"
 #include "common/RuntimeError.h"
 #include "common/CodePage.h"
@@ -9,6 +10,8 @@
 #include "support/TestFiles.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(net::Fetched)
 
 namespace {
 
@@ -122,6 +125,8 @@ private slots:
     void imageNumber();
     void imageNumberOverflow();
     void tomorrowMoonrise();
+    void chains_data();
+    void chains();
 };
 
 void TestAlmanac::query()
@@ -454,6 +459,77 @@ void TestAlmanac::tomorrowMoonrise()
     QCOMPARE(Tomorrow(R"({"phen": "Rise", "time": "09:12" })"), QStringLiteral("(none)"));
     QCOMPARE(Tomorrow(R"({"a": 1, "time": "17:22", "phen": "Rise", "time": "00:05" })"),
              QStringLiteral(" 12:05 AM"));
+}
+
+// The sun/moon chains on a fake network: the observatory first, the sky
+// computed here when it gives nothing usable.
+void TestAlmanac::chains_data()
+{
+    const QString reply = QString::fromLatin1(testsupport::SuiteFile("almanac/waxing-crescent-reply.json"));
+    const net::Fetched answered{reply, {net::Failure::None, "aa.usno.navy.mil", 200, "OK", {}}};
+    const net::Fetched errorPage{"<html>503</html>", {net::Failure::None, "aa.usno.navy.mil", 200, "OK", {}}};
+    const net::Fetched cancelled{QString(), {net::Failure::Cancelled, "aa.usno.navy.mil", 0, {}, {}}};
+    QTest::addColumn<bool>("moonrise");       // the moonrise chain, else the day's
+    QTest::addColumn<net::Fetched>("fetched");
+    QTest::addColumn<QString>("latitude");
+    QTest::addColumn<QString>("source");      // empty: nothing
+    QTest::addColumn<QStringList>("failed");  // "source: rule" of each that gave nothing
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("the observatory answers") << false << answered << "35.9656" << "aa.usno.navy.mil" << QStringList()
+                                             << false;
+    QTest::newRow("an error page: computed") << false << errorPage << "35.9656" << "computed"
+                                             << QStringList{"aa.usno.navy.mil: no-markers"} << false;
+    QTest::newRow("nothing fetched and no place to compute for")
+        << false << net::Fetched{} << "north" << QString()
+        << QStringList{"aa.usno.navy.mil: not-answered", "computed: nothing-computed"} << false;
+    QTest::newRow("the window closed during the observatory")
+        << false << cancelled << "35.9656" << QString() << QStringList{"aa.usno.navy.mil: not-answered"} << true;
+    QTest::newRow("moonrise: the observatory answers") << true << answered << "35.9656" << "aa.usno.navy.mil"
+                                                       << QStringList() << false;
+    QTest::newRow("moonrise: a reply without one, computed") << true << errorPage << "35.9656" << "computed"
+                                                             << QStringList{"aa.usno.navy.mil: no-moonrise"} << false;
+}
+
+void TestAlmanac::chains()
+{
+    QFETCH(bool, moonrise);
+    QFETCH(net::Fetched, fetched);
+    QFETCH(QString, latitude);
+    QFETCH(QString, source);
+    QFETCH(QStringList, failed);
+    QFETCH(bool, cancelled);
+    QStringList asked;
+    const net::Download download = [&](const net::Request &request) {
+        asked << request.url;
+        return fetched;
+    };
+    const AlmanacAsk ask{Place{latitude, "-114.836", "tz=-8"}, kAlmanacOrigin, MakeDate(2026, 12, 6, 10, 0)};
+    QStringList words;
+    const auto check = [&](const auto &outcome, const auto &observatoryValue) {
+        QCOMPARE(bool(outcome.value), !source.isEmpty());
+        if (outcome.value)
+            QCOMPARE(outcome.source, source);
+        if (source == QStringLiteral("aa.usno.navy.mil")) {
+            QCOMPARE(outcome.value.value, observatoryValue);
+            QCOMPARE(outcome.keep.size(), size_t(1));
+            QCOMPARE(outcome.keep[0].body, fetched.body);
+        } else {
+            QVERIFY(outcome.keep.empty());
+        }
+        for (const Attempt &attempt : outcome.failed)
+            words << attempt.source + ": " + attempt.rule;
+        QCOMPARE(outcome.cancelled, cancelled);
+    };
+    if (moonrise) {
+        const ChainOutcome<QString> outcome = FetchMoonrise(ask, download);
+        check(outcome, ReadMoonrise(fetched.body).value);
+        if (source == QStringLiteral("computed"))
+            QVERIFY(outcome.value.value.endsWith(QStringLiteral(" (computed)")));
+    } else {
+        check(FetchAlmanac(ask, download), ReadAlmanac(fetched.body).value);
+    }
+    QCOMPARE(words, failed);
+    QCOMPARE(asked, QStringList{AlmanacQuery(kAlmanacOrigin, latitude, "-114.836", "tz=-8", ask.date)});
 }
 
 QTEST_GUILESS_MAIN(TestAlmanac)

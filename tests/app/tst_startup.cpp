@@ -1,23 +1,16 @@
-// The window's start-up, its two text files, the timer and the two buttons,
-// driven through the test platform with a fake clock.
+// The window's start-up, its two text files, the timer and the two buttons:
+// the window logic alone, driven through the test platform with a fake clock.
 #include "TestPlatform.h"
 #include "WindowChecks.h"
 #include "support/TestFiles.h"
 
-#include "app/Form1.h"
+#include "app/WindowLogic.h"
 #include "startup/StartupFiles.h"
 #include "common/DateValue.h"
 
-#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -31,9 +24,19 @@ const QString kNoForecast = QStringLiteral("No forecast for this location availa
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
+// The view's rows as the list shows them: each row's text and sub-items.
+QList<QStringList> Rows(const WindowView &view)
+{
+    QList<QStringList> rows;
+    for (const ListRow &row : view.rows)
+        rows << (QStringList{row.text} + row.subItems);
+    return rows;
+}
+
 struct World {
     TestPlatform platform;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<WindowLogic> logic;
+    int draws = 0;
 
     World(const QByteArray &settings, const QByteArray &table)
     {
@@ -41,8 +44,10 @@ struct World {
             WriteFile(platform.FilePath(kSettingsFileName), settings);
         if (!table.isNull())
             WriteFile(platform.FilePath(kFullMoonFileName), table);
-        form = std::make_unique<Form1>(platform);
+        logic = std::make_unique<WindowLogic>(platform, ServiceOrigins{}, [this](const WindowView &, bool) { ++draws; });
     }
+
+    const WindowView &View() const { return logic->View(); }
 
     QStringList Messages() const
     {
@@ -56,7 +61,7 @@ struct World {
     void StartAt(DateValue now)
     {
         platform.now = now;
-        form->Form_Load();
+        logic->Load();
         platform.downloads.clear();
         platform.events.clear();
     }
@@ -64,7 +69,7 @@ struct World {
     void TickAt(DateValue now)
     {
         platform.now = now;
-        form->Timer1_Timer();
+        logic->Tick();
     }
 
     // Both services answer well with the suite's own replies, but for the
@@ -85,7 +90,7 @@ struct World {
     // The text of the list's last two rows: the two refresh times.
     QStringList TimeRows() const
     {
-        const auto rows = windowcheck::ListRows(form->lvwEmployees);
+        const auto rows = Rows(View());
         return rows.size() < 2 ? QStringList() : QStringList{rows[rows.size() - 2][0], rows.last()[0]};
     }
 
@@ -108,8 +113,8 @@ void CheckBothRefreshed(const World &w, DateValue almanacTime, DateValue forecas
     QCOMPARE(w.platform.events[1], QStringLiteral("pause 5000"));
     QVERIFY(w.platform.events[2].contains("MapClick"));
     QVERIFY(w.platform.events[3].contains("api/rstt/oneday?date=2026-12-07 "));
-    QCOMPARE(w.form->State().LastAlmanacTime, almanacTime);
-    QCOMPARE(w.form->State().LastForecastTime, forecastTime);
+    QCOMPARE(w.logic->State().LastAlmanacTime, almanacTime);
+    QCOMPARE(w.logic->State().LastForecastTime, forecastTime);
 }
 
 const QByteArray kGoodSettings = "35.9656,-114.836, auto update=true\r\nBoulder\r\n";
@@ -123,90 +128,38 @@ class StartupTest : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
-    void windowAtCreation()
-    {
-        World w{QByteArray(), QByteArray()};
-        Form1 &f = *w.form;
-        QCOMPARE(f.windowTitle(), QStringLiteral("Selvorra Boulder City"));
-        QCOMPARE(f.size(), QSize(547, 182));
-        QCOMPARE(f.lvwEmployees->geometry(), QRect(136, 0, 409, 177));
-        QCOMPARE(f.Text1->geometry(), QRect(8, 40, 121, 137));
-        QCOMPARE(f.Label1->geometry(), QRect(8, 0, 113, 41));
-        QCOMPARE(f.Update->geometry(), QRect(304, 152, 57, 17));
-        QCOMPARE(f.Location->geometry(), QRect(416, 152, 57, 17));
-        QCOMPARE(f.Update->text(), QStringLiteral("Update"));
-        QCOMPARE(f.Location->text(), QStringLiteral("Location"));
-        QCOMPARE(f.Label1->font().pointSize(), 24);
-        QCOMPARE(f.Label1->font().weight(), QFont::Normal);
-        QVERIFY(f.Label1->text().isEmpty());
-        QVERIFY(f.Text1->toPlainText().isEmpty());
-        QCOMPARE(f.lvwEmployees->columnCount(), 0);
-        QCOMPARE(f.lvwEmployees->topLevelItemCount(), 0);
-        QVERIFY(f.Timer1->isActive());
-        QCOMPARE(f.Timer1->interval(), 60000);
-        QCOMPARE(f.IconIndex(), 0);
-        QCOMPARE(f.ImageList1.Count(), 8);
-
-        // A screen reader names each part, in the program's words.
-        const auto said = [](QWidget *widget, QAccessible::Text what) {
-            return QAccessible::queryAccessibleInterface(widget)->text(what);
-        };
-        QCOMPARE(said(f.lvwEmployees, QAccessible::Name), QStringLiteral("Seven-day forecast"));
-        QCOMPARE(said(f.Text1, QAccessible::Name), QStringLiteral("Sun, moon and current conditions"));
-        QCOMPARE(said(f.Label1, QAccessible::Name), QStringLiteral("Current temperature"));
-        QCOMPARE(said(&f, QAccessible::Name), QStringLiteral("Selvorra"));
-        for (QWidget *part : {static_cast<QWidget *>(&f), static_cast<QWidget *>(f.lvwEmployees),
-                              static_cast<QWidget *>(f.Text1), static_cast<QWidget *>(f.Label1)})
-            QVERIFY(!said(part, QAccessible::Description).isEmpty());
-
-        // Tab order: list, text box, Update, Location; the label takes no focus.
-        const QList<QWidget *> controls{f.lvwEmployees, f.Text1, f.Update, f.Location};
-        QList<QWidget *> order;
-        QWidget *chain = f.lvwEmployees;
-        for (int guard = 0; guard < 100 && order.size() < 4; ++guard, chain = chain->nextInFocusChain())
-            if (controls.contains(chain) && !order.contains(chain))
-                order << chain;
-        QCOMPARE(order, (QList<QWidget *>{f.lvwEmployees, f.Text1, f.Update, f.Location}));
-        QCOMPARE(f.Label1->focusPolicy(), Qt::NoFocus);
-
-        // The buttons stay above the list's rows.
-        const QObjectList kids = f.children();
-        QVERIFY(kids.indexOf(f.Update) > kids.indexOf(f.lvwEmployees));
-        QVERIFY(kids.indexOf(f.Location) > kids.indexOf(f.lvwEmployees));
-    }
-
     void missingSettingsFile()
     {
         World w(QByteArray(), kTable);
-        w.form->Form_Load();
+        w.logic->Load();
         QCOMPARE(w.platform.messages.size(), size_t(1));
         QCOMPARE(w.platform.messages[0].text,
                  QStringLiteral("File not found: ") + w.platform.FilePath(kSettingsFileName) + kSuffix);
         QCOMPARE(w.platform.messages[0].title, kTitle);
-        QVERIFY(w.form->isVisible());
-        QCOMPARE(w.form->windowTitle(), QStringLiteral("Selvorra Boulder City"));
-        QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
-        QCOMPARE(w.form->lvwEmployees->topLevelItemCount(), 0);
-        QVERIFY(w.form->Timer1->isActive());
+        QVERIFY(w.View().shown);
+        QCOMPARE(w.View().title, QStringLiteral("Selvorra Boulder City"));
+        QCOMPARE(w.View().columns, false);
+        QCOMPARE(w.View().rows.size(), size_t(0));
+        QVERIFY(w.View().timerOn);
         QVERIFY(w.platform.downloads.isEmpty());
         // The refresh times were stamped before the file was read.
-        QCOMPARE(w.form->State().LastForecastTime, w.platform.now);
-        QCOMPARE(w.form->State().LastAlmanacTime, w.platform.now);
+        QCOMPARE(w.logic->State().LastForecastTime, w.platform.now);
+        QCOMPARE(w.logic->State().LastAlmanacTime, w.platform.now);
     }
 
     void missingFullMoonTable()
     {
         World w("  1.5 , 2.5 ,  tz=-8  ,Auto Update=FALSE\r\n", QByteArray());
-        w.form->Form_Load();
+        w.logic->Load();
         QCOMPARE(w.Messages(),
                  QStringList{QStringLiteral("File not found: ") + w.platform.FilePath(kFullMoonFileName) + kSuffix});
         QCOMPARE(w.platform.messages[0].title, kTitle);
-        QCOMPARE(w.form->State().Latitude, QStringLiteral("  1.5 "));
-        QCOMPARE(w.form->State().Longitude, QStringLiteral(" 2.5 "));
-        QCOMPARE(w.form->State().QueryExtra, QStringLiteral("tz=-8"));
-        QVERIFY(!w.form->Timer1->isActive());
+        QCOMPARE(w.logic->State().Latitude, QStringLiteral("  1.5 "));
+        QCOMPARE(w.logic->State().Longitude, QStringLiteral(" 2.5 "));
+        QCOMPARE(w.logic->State().QueryExtra, QStringLiteral("tz=-8"));
+        QVERIFY(!w.View().timerOn);
         QVERIFY(w.platform.downloads.isEmpty());
-        QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+        QCOMPARE(w.View().columns, false);
     }
 
     void settingsLineShapes_data()
@@ -260,10 +213,10 @@ private slots:
 
         // Start from a state the line may or may not overwrite.
         World w("old,old,old\r\n", kTable);
-        w.form->Form_Load();
+        w.logic->Load();
         WriteFile(w.platform.FilePath(kSettingsFileName), settings);
         w.platform.messages.clear();
-        w.form->Location_Click();
+        w.logic->LocationClicked();
 
         const QString path = w.platform.FilePath(kSettingsFileName);
         QStringList failures;
@@ -274,10 +227,10 @@ private slots:
             QVERIFY2(failures.isEmpty(), qPrintable(failures.join('|')));
         else
             QCOMPARE(failures, QStringList{message.arg(path) + kSuffix});
-        QCOMPARE(w.form->State().Latitude, latitude);
-        QCOMPARE(w.form->State().Longitude, longitude);
-        QCOMPARE(w.form->State().QueryExtra, extra);
-        QCOMPARE(w.form->Timer1->isActive(), timerOn);
+        QCOMPARE(w.logic->State().Latitude, latitude);
+        QCOMPARE(w.logic->State().Longitude, longitude);
+        QCOMPARE(w.logic->State().QueryExtra, extra);
+        QCOMPARE(w.View().timerOn, timerOn);
         // Location never touches a file that exists.
         QCOMPARE(ReadFile(path), settings);
     }
@@ -285,23 +238,20 @@ private slots:
     void timerOffStaysOff()
     {
         World w("1,2,3,auto update=FALSE\r\n", kTable);
-        w.form->Form_Load();
-        QVERIFY(!w.form->Timer1->isActive());
+        w.logic->Load();
+        QVERIFY(!w.View().timerOn);
         WriteFile(w.platform.FilePath(kSettingsFileName), "1,2,3,auto update=true\r\n");
-        w.form->Location_Click();
-        QVERIFY(!w.form->Timer1->isActive());
+        w.logic->LocationClicked();
+        QVERIFY(!w.View().timerOn);
     }
 
     void correctStartAndLocationRebuildsColumns()
     {
         World w(kGoodSettings, kTable);
-        w.form->Form_Load();
-        const FormState &s = w.form->State();
+        w.logic->Load();
+        const FormState &s = w.logic->State();
         QCOMPARE(s.LastForecastTime, s.LastAlmanacTime);
-        QCOMPARE(windowcheck::ColumnHeaders(w.form->lvwEmployees), windowcheck::kHeaders);
-        const int widths[] = {78, 45, 45, 45, 192};
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(w.form->lvwEmployees->columnWidth(i), widths[i]);
+        QCOMPARE(w.View().columns, true);
         // Sun/moon first, then the forecast (which found no forecast here).
         QCOMPARE(w.platform.downloads.size(), 2);
         QVERIFY(w.platform.downloads[0].startsWith("https://aa.usno.navy.mil/api/rstt/oneday?date=2026-12-06 "));
@@ -309,17 +259,17 @@ private slots:
         QCOMPARE(w.Messages(), QStringList{kNoForecast + kApiOffline});
 
         w.platform.now = MakeDate(2026, 12, 6, 11, 0, 0);
-        w.form->Location_Click();
-        w.form->Location_Click();
-        QCOMPARE(windowcheck::ColumnHeaders(w.form->lvwEmployees), windowcheck::kHeaders);
-        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 11, 0, 0));
-        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 11, 0, 0));
+        w.logic->LocationClicked();
+        w.logic->LocationClicked();
+        QCOMPARE(w.View().columns, true);
+        QCOMPARE(w.logic->State().LastForecastTime, MakeDate(2026, 12, 6, 11, 0, 0));
+        QCOMPARE(w.logic->State().LastAlmanacTime, MakeDate(2026, 12, 6, 11, 0, 0));
     }
 
     void locationCreatesDefaultFileAndTakesUpEdits()
     {
         World w(QByteArray(), kTable);
-        w.form->Form_Load();
+        w.logic->Load();
         const QString path = w.platform.FilePath(kSettingsFileName);
         QVERIFY(!QFile::exists(path));
         w.platform.messages.clear();
@@ -329,29 +279,29 @@ private slots:
             seenByEditor = ReadFile(p);
             WriteFile(p, "40.7831,-73.9712,tz=-5\r\n");
         };
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QCOMPARE(seenByEditor, QByteArray("35.9656,-114.836, auto update=true\r\nBoulder"));
         QCOMPARE(w.platform.editorOpened, QStringList{path});
         // Editor, then the waiting message, then the start-up runs again.
         QVERIFY(w.platform.events.value(0).startsWith("editor "));
         QCOMPARE(w.platform.events.value(1), QStringLiteral("message Your new location will be updated."));
         QCOMPARE(w.platform.messages[0].title, QString());
-        QCOMPARE(w.form->State().Latitude, QStringLiteral("40.7831"));
+        QCOMPARE(w.logic->State().Latitude, QStringLiteral("40.7831"));
         QVERIFY(w.platform.downloads.last().contains("lat=40.7831&lon=-73.9712"));
-        QCOMPARE(w.form->lvwEmployees->columnCount(), 5);
+        QCOMPARE(w.View().columns, true);
     }
 
     void locationWhenEditorCannotStart()
     {
         World w(kGoodSettings, kTable);
         w.platform.editorStarts = false;
-        w.form->Form_Load();
+        w.logic->Load();
         w.platform.messages.clear();
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QVERIFY(w.platform.messages.size() >= 2);
         QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kSettingsFileName)));
         QCOMPARE(w.platform.messages[1].text, QStringLiteral("Your new location will be updated."));
-        QCOMPARE(w.form->lvwEmployees->columnCount(), 5);
+        QCOMPARE(w.View().columns, true);
     }
 
     void locationWhenDefaultFileCannotBeCreated()
@@ -359,7 +309,7 @@ private slots:
         World w(QByteArray(), kTable);
         // A folder where the settings file should be: it cannot be created.
         QVERIFY(QDir(w.platform.dir.path()).mkdir(kSettingsFileName));
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QCOMPARE(w.platform.messages.size(), size_t(1));
         QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kSettingsFileName)));
         QVERIFY(w.platform.editorOpened.isEmpty());
@@ -392,9 +342,9 @@ private slots:
         const QString userSettings = userDir + "/" + kSettingsFileName;
 
         // First start: the shipped default is read and nothing is written.
-        w.form->Form_Load();
-        QCOMPARE(w.form->State().QueryExtra, QStringLiteral("tz=-8"));
-        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        w.logic->Load();
+        QCOMPARE(w.logic->State().QueryExtra, QStringLiteral("tz=-8"));
+        QCOMPARE(w.logic->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
         QVERIFY(!QFileInfo::exists(userDir));
 
         // Location makes the user's folder and file from the shipped default
@@ -404,17 +354,17 @@ private slots:
             seenByEditor = ReadFile(path);
             WriteFile(path, "40.7831,-73.9712,tz=-5\r\n");
         };
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QCOMPARE(w.platform.editorOpened, QStringList{userSettings});
         QCOMPARE(seenByEditor, QByteArray("1,2,tz=-8,auto update=true\r\nshipped\r\n"));
-        QCOMPARE(w.form->State().Latitude, QStringLiteral("40.7831"));
+        QCOMPARE(w.logic->State().Latitude, QStringLiteral("40.7831"));
         QCOMPARE(ReadFile(shipped + "/" + kSettingsFileName), QByteArray("1,2,tz=-8,auto update=true\r\nshipped\r\n"));
 
         // A table of the user's own is read in place of the shipped one, and
         // messages name the files actually used.
         WriteFile(userDir + "/" + kFullMoonFileName, "Full moons\r\nsoon\r\n");
         w.platform.messages.clear();
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QCOMPARE(w.Messages().last(),
                  QStringLiteral("Not a date: \"soon\" in line 2 of ") + userDir + "/" + kFullMoonFileName + kSuffix);
     }
@@ -467,16 +417,16 @@ private slots:
 
         World w(kGoodSettings, table);
         w.platform.now = DateFromQDateTime(today);
-        w.form->Form_Load();
+        w.logic->Load();
         const DateValue want = expected.isValid() ? DateFromQDateTime(expected) : 0.0;
-        QCOMPARE(w.form->State().NextFullMoon, want);
+        QCOMPARE(w.logic->State().NextFullMoon, want);
         bool failed = false;
         for (const auto &m : w.platform.messages)
             failed = failed || m.title == kTitle;
         QCOMPARE(failed, fails);
         if (fails) {
             QVERIFY(w.platform.messages[0].text.contains(w.platform.FilePath(kFullMoonFileName)));
-            QCOMPARE(w.form->lvwEmployees->columnCount(), 0);
+            QCOMPARE(w.View().columns, false);
             QVERIFY(w.platform.downloads.isEmpty());
         }
     }
@@ -484,59 +434,14 @@ private slots:
     void headerOnlyTableKeepsPreviousRunsDate()
     {
         World w(kGoodSettings, "h\r\n2026-12-23 17:28\r\n");
-        w.form->Form_Load();
-        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        w.logic->Load();
+        QCOMPARE(w.logic->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
         WriteFile(w.platform.FilePath(kFullMoonFileName), "h\r\n");
-        w.form->Location_Click();
-        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
+        w.logic->LocationClicked();
+        QCOMPARE(w.logic->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
         QFile::remove(w.platform.FilePath(kFullMoonFileName));
-        w.form->Location_Click();
-        QCOMPARE(w.form->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
-    }
-
-    void schedule_data()
-    {
-        QTest::addColumn<QDateTime>("start");
-        QTest::addColumn<QDateTime>("firstAlmanac");   // first tick at which the sun/moon refresh runs
-        QTest::addColumn<QDateTime>("firstForecast");  // first tick at which the forecast refresh runs
-
-        QTest::newRow("10:59 waits for 18:00; forecast at 11:29")
-            << QDateTime(QDate(2026, 12, 6), QTime(10, 59, 0)) << QDateTime(QDate(2026, 12, 6), QTime(18, 0, 0))
-            << QDateTime(QDate(2026, 12, 6), QTime(11, 29, 0));
-        QTest::newRow("23:59 refreshes just after midnight")
-            << QDateTime(QDate(2026, 12, 6), QTime(23, 59, 0)) << QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0))
-            << QDateTime(QDate(2026, 12, 7), QTime(0, 29, 0));
-        QTest::newRow("10:00:59 forecast at 10:30:00")
-            << QDateTime(QDate(2026, 12, 6), QTime(10, 0, 59)) << QDateTime(QDate(2026, 12, 6), QTime(18, 0, 0))
-            << QDateTime(QDate(2026, 12, 6), QTime(10, 30, 0));
-    }
-
-    void schedule()
-    {
-        QFETCH(QDateTime, start);
-        QFETCH(QDateTime, firstAlmanac);
-        QFETCH(QDateTime, firstForecast);
-
-        World w(kGoodSettings, kTable);
-        w.ServeHealthy();
-        w.StartAt(DateFromQDateTime(start));
-
-        // Ticks every minute on the minute plus the start's seconds, for 20 hours.
-        QDateTime almanacAt, forecastAt;
-        for (int minute = 1; minute <= 20 * 60 && (!almanacAt.isValid() || !forecastAt.isValid()); ++minute) {
-            const QDateTime tick = start.addSecs(60 * minute);
-            w.platform.downloads.clear();
-            w.platform.events.clear();
-            w.TickAt(DateFromQDateTime(tick));
-            // The sun/moon refresh is the one the pause follows.
-            if (!almanacAt.isValid() && w.platform.events.contains(QStringLiteral("pause 5000")))
-                almanacAt = tick;
-            if (!forecastAt.isValid() && w.CountDownloads("MapClick") > 0)
-                forecastAt = tick;
-        }
-        // A tick at or after the expected time, within the tick's minute.
-        QVERIFY2(almanacAt >= firstAlmanac && almanacAt < firstAlmanac.addSecs(60), qPrintable(almanacAt.toString()));
-        QVERIFY2(forecastAt >= firstForecast && forecastAt < firstForecast.addSecs(60), qPrintable(forecastAt.toString()));
+        w.logic->LocationClicked();
+        QCOMPARE(w.logic->State().NextFullMoon, MakeDate(2026, 12, 23, 17, 28));
     }
 
     void bothDueOnOneTick()
@@ -580,47 +485,14 @@ private slots:
     void updateRefreshesForecastOnly()
     {
         World w("1,2,3,false\r\n", kTable);
-        w.form->Form_Load();
+        w.logic->Load();
         w.platform.downloads.clear();
         w.platform.now = MakeDate(2026, 12, 6, 10, 5, 0);
-        w.form->Update_Click();
+        w.logic->UpdateClicked();
         QCOMPARE(w.platform.downloads.size(), 1);
         QVERIFY(w.platform.downloads[0].startsWith("https://forecast.weather.gov/MapClick.php?lat=1&lon=2&unit=0&lg=english&FcstType=dwml"));
-        QCOMPARE(w.form->State().LastForecastTime, MakeDate(2026, 12, 6, 10, 5, 0));
-        QCOMPARE(w.form->State().LastAlmanacTime, MakeDate(2026, 12, 6, 10, 0, 0));
-    }
-
-    // A failed refresh is tried again after 1, 2, 4, 8, 16, then every 30
-    // minutes; the first success puts it back on its ordinary count.
-    void retriesAfterFailure_data()
-    {
-        QTest::addColumn<bool>("almanac");      // which service is down
-        QTest::addColumn<int>("backAfter");     // minutes after 10:00 it answers again; -1 never
-        QTest::addColumn<QList<int>>("tries");  // minutes after 10:00 at which it is fetched
-        QTest::newRow("forecast down") << false << -1 << QList<int>{1, 3, 7, 15, 31, 61};
-        QTest::newRow("forecast back at 10:05") << false << 5 << QList<int>{1, 3, 7, 37, 67};
-        QTest::newRow("sun/moon down") << true << -1 << QList<int>{1, 3, 7, 15, 31, 61};
-    }
-
-    void retriesAfterFailure()
-    {
-        QFETCH(bool, almanac);
-        QFETCH(int, backAfter);
-        QFETCH(QList<int>, tries);
-        World w(kGoodSettings, kTable);
-        w.ServeHealthy();
-        (almanac ? w.almanacDown : w.forecastDown) = true;
-        w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
-        QList<int> fetched;
-        for (int minute = 1; minute <= 90; ++minute) {
-            if (minute == backAfter)
-                (almanac ? w.almanacDown : w.forecastDown) = false;
-            w.platform.downloads.clear();
-            w.TickAt(MakeDate(2026, 12, 6, 10, minute, 0));
-            if (w.CountDownloads(almanac ? "date=2026-12-06" : "MapClick") > 0)
-                fetched << minute;
-        }
-        QCOMPARE(fetched, tries);
+        QCOMPARE(w.logic->State().LastForecastTime, MakeDate(2026, 12, 6, 10, 5, 0));
+        QCOMPARE(w.logic->State().LastAlmanacTime, MakeDate(2026, 12, 6, 10, 0, 0));
     }
 
     void timeRowsShowTheLastSuccess()
@@ -638,7 +510,7 @@ private slots:
         QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
         w.forecastDown = true;
         w.platform.now = MakeDate(2026, 12, 6, 18, 10, 0);
-        w.form->Update_Click();
+        w.logic->UpdateClicked();
         QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
     }
 
@@ -681,14 +553,14 @@ private slots:
             if (!clicked && url.contains(QStringLiteral("MapClick"))) {
                 clicked = true;
                 for (int i = 0; i < 3; ++i)
-                    w.form->Update_Click();
-                w.form->Location_Click();
-                w.form->Location_Click();
+                    w.logic->UpdateClicked();
+                w.logic->LocationClicked();
+                w.logic->LocationClicked();
             }
             return serve(url);
         };
-        w.form->Update_Click();
-        QTRY_VERIFY(!w.form->Busy() && w.platform.editorOpened.size() == 1);
+        w.logic->UpdateClicked();
+        QTRY_VERIFY(!w.logic->Busy() && w.platform.editorOpened.size() == 1);
         QTest::qWait(50);
         // The Update that ran, then Location's start-up once: two forecasts.
         QCOMPARE(w.CountDownloads("MapClick"), 2);
@@ -710,27 +582,33 @@ private slots:
         World w(kGoodSettings, kTable);
         w.ServeHealthy();
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
-        const auto rows = windowcheck::ListRows(w.form->lvwEmployees);
+        const auto rows = Rows(w.View());
         w.platform.messages.clear();
+        int drawsAtClose = -1;
+        const auto close = [&] {
+            w.logic->Closed();
+            drawsAtClose = w.draws;
+        };
         if (inMessage)
-            w.platform.onMessage = [&](const QString &) { w.form->close(); };
+            w.platform.onMessage = [&](const QString &) { close(); };
         else
-            w.platform.onEditor = [&](const QString &) { w.form->close(); };
-        w.form->Location_Click();
+            w.platform.onEditor = [&](const QString &) { close(); };
+        w.logic->LocationClicked();
         QCOMPARE(w.platform.messages.size(), size_t(inMessage ? 1 : 0));
         QVERIFY(w.platform.downloads.isEmpty());
-        QVERIFY(!w.form->isVisible());
-        QCOMPARE(windowcheck::ListRows(w.form->lvwEmployees), rows);
-        w.form->Update_Click();
+        QCOMPARE(Rows(w.View()), rows);
+        w.logic->UpdateClicked();
         w.TickAt(MakeDate(2026, 12, 6, 19, 0, 0));
         QVERIFY(w.platform.downloads.isEmpty());
-        QVERIFY(!w.form->isVisible());
+        // Nothing is drawn again: the window never comes back.
+        QCOMPARE(w.draws, drawsAtClose);
+        QVERIFY(w.platform.quit);
     }
 
     void noHandlerRunsInsideAnother()
     {
         World w(kGoodSettings, kTable);
-        w.form->Form_Load();
+        w.logic->Load();
         w.platform.events.clear();
         w.platform.now = MakeDate(2026, 12, 6, 19, 0, 0);
         // While the Location message waits: a tick does nothing, a click waits its turn.
@@ -740,19 +618,19 @@ private slots:
                 return;
             w.platform.onMessage = nullptr;
             const int before = w.platform.downloads.size();
-            w.form->Timer1_Timer();
-            w.form->Update_Click();
+            w.logic->Tick();
+            w.logic->UpdateClicked();
             nestedDownloads = w.platform.downloads.size() - before;
         };
-        w.form->Location_Click();
+        w.logic->LocationClicked();
         QCOMPARE(nestedDownloads, 0);
         const int afterLocation = w.platform.downloads.size();
         // The held-back click runs once the event loop is back.
         QTRY_COMPARE(w.platform.downloads.size(), afterLocation + 1);
         QVERIFY(w.platform.downloads.last().contains("MapClick"));
-        QVERIFY(!w.form->Busy());
+        QVERIFY(!w.logic->Busy());
     }
 };
 
-QTEST_MAIN(StartupTest)
+QTEST_GUILESS_MAIN(StartupTest)
 #include "tst_startup.moc"

@@ -1,5 +1,6 @@
-// The window after refreshes through the test platform, with recorded
-// replies of both services: label, text box, every list row, title and icon.
+// The window as it is drawn: its controls at creation, and after refreshes
+// through the test platform with recorded replies of both services (label,
+// text box, every list row, title and icon).
 #include "TestPlatform.h"
 #include "WindowChecks.h"
 
@@ -8,6 +9,9 @@
 #include "support/TestFiles.h"
 
 #include <QAccessible>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QToolTip>
 #include <QTextDocumentFragment>
@@ -57,7 +61,74 @@ class WindowRefreshTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { recorded::StartTestCase(); }
+    void windowAtCreation()
+    {
+        TestPlatform platform;
+        Form1 f(platform);
+        QCOMPARE(f.windowTitle(), QStringLiteral("Selvorra Boulder City"));
+        QCOMPARE(f.size(), QSize(547, 182));
+        QCOMPARE(f.lvwEmployees->geometry(), QRect(136, 0, 409, 177));
+        QCOMPARE(f.Text1->geometry(), QRect(8, 40, 121, 137));
+        QCOMPARE(f.Label1->geometry(), QRect(8, 0, 113, 41));
+        QCOMPARE(f.Update->geometry(), QRect(304, 152, 57, 17));
+        QCOMPARE(f.Location->geometry(), QRect(416, 152, 57, 17));
+        QCOMPARE(f.Update->text(), QStringLiteral("Update"));
+        QCOMPARE(f.Location->text(), QStringLiteral("Location"));
+        QCOMPARE(f.Label1->font().pointSize(), 24);
+        QCOMPARE(f.Label1->font().weight(), QFont::Normal);
+        QVERIFY(f.Label1->text().isEmpty());
+        QVERIFY(f.Text1->toPlainText().isEmpty());
+        QCOMPARE(f.lvwEmployees->columnCount(), 0);
+        QCOMPARE(f.lvwEmployees->topLevelItemCount(), 0);
+        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 60000);
+        QCOMPARE(f.IconIndex(), 0);
+        QCOMPARE(f.ImageList1.Count(), 8);
+
+        // A screen reader names each part, in the program's words.
+        const auto said = [](QWidget *widget, QAccessible::Text what) {
+            return QAccessible::queryAccessibleInterface(widget)->text(what);
+        };
+        QCOMPARE(said(f.lvwEmployees, QAccessible::Name), QStringLiteral("Seven-day forecast"));
+        QCOMPARE(said(f.Text1, QAccessible::Name), QStringLiteral("Sun, moon and current conditions"));
+        QCOMPARE(said(f.Label1, QAccessible::Name), QStringLiteral("Current temperature"));
+        QCOMPARE(said(&f, QAccessible::Name), QStringLiteral("Selvorra"));
+        for (QWidget *part : {static_cast<QWidget *>(&f), static_cast<QWidget *>(f.lvwEmployees),
+                              static_cast<QWidget *>(f.Text1), static_cast<QWidget *>(f.Label1)})
+            QVERIFY(!said(part, QAccessible::Description).isEmpty());
+
+        // Tab order: list, text box, Update, Location; the label takes no focus.
+        const QList<QWidget *> controls{f.lvwEmployees, f.Text1, f.Update, f.Location};
+        QList<QWidget *> order;
+        QWidget *chain = f.lvwEmployees;
+        for (int guard = 0; guard < 100 && order.size() < 4; ++guard, chain = chain->nextInFocusChain())
+            if (controls.contains(chain) && !order.contains(chain))
+                order << chain;
+        QCOMPARE(order, (QList<QWidget *>{f.lvwEmployees, f.Text1, f.Update, f.Location}));
+        QCOMPARE(f.Label1->focusPolicy(), Qt::NoFocus);
+
+        // The buttons stay above the list's rows.
+        const QObjectList kids = f.children();
+        QVERIFY(kids.indexOf(f.Update) > kids.indexOf(f.lvwEmployees));
+        QVERIFY(kids.indexOf(f.Location) > kids.indexOf(f.lvwEmployees));
+
+        // The five columns, when the view has them, with their widths.
+        WindowView view;
+        view.columns = true;
+        f.Draw(view);
+        QCOMPARE(ColumnHeaders(f.lvwEmployees), kHeaders);
+        const int widths[] = {78, 45, 45, 45, 192};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(f.lvwEmployees->columnWidth(i), widths[i]);
+    }
+
+
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init()
+    {
+        if (!recorded::Present() && QByteArray(QTest::currentTestFunction()) != "windowAtCreation")
+            QSKIP(recorded::kAbsent);
+    }
 
     // Austin's night-first forecast with Mayapur's sun and moon.
     void startUpWithRecordedReplies()
