@@ -62,8 +62,7 @@ std::optional<AlmanacTexts> ComputedDay(const Place &place, DateValue date)
 
 std::optional<QString> ComputedRise(const Place &place, DateValue date)
 {
-    const std::optional<QString> rise = ComputedMoonrise(place, date);
-    return rise ? std::optional<QString>(*rise + kComputedMark) : std::nullopt;
+    return ComputedMoonrise(place, date);
 }
 
 } // namespace
@@ -75,12 +74,12 @@ Result<AlmanacTexts> ReadAlmanac(const QString &reply)
 
 Result<QString> ReadMoonrise(const QString &reply)
 {
-    // A day without a moonrise in the reply is none to show.
-    Result<QString> moonrise = ScanTomorrowMoonrise(reply);
-    if (moonrise && moonrise.value.isEmpty())
-        return Result<QString>::Failure(Outcome::Absent, QStringLiteral("no-moonrise"),
-                                        QStringLiteral("the reply names no moonrise"));
-    return moonrise;
+    // A reply without any sun/moon marker is no sun/moon reply; one without
+    // a moonrise says the moon does not rise that day.
+    const Result<AlmanacTexts> day = ScanAlmanacReply(reply);
+    if (day.outcome == Outcome::Absent)
+        return Result<QString>::FailureOf(day);
+    return ScanTomorrowMoonrise(reply);
 }
 
 ChainOutcome<AlmanacTexts> FetchAlmanac(const AlmanacAsk &ask, const net::Download &download)

@@ -28,8 +28,8 @@ inline const QString kKeepTomorrow = QStringLiteral("tomorrow");
 // values computed here (source kComputedSource).
 ChainOutcome<AlmanacTexts> FetchAlmanac(const AlmanacAsk &ask, const net::Download &download);
 
-// The day's first moonrise (" h:mm AM"): the observatory's, else the one
-// computed here with the computed mark. A day without one gives nothing.
+// The day's first moonrise (" h:mm AM", empty when the moon does not rise
+// that day): the observatory's, else the one computed here.
 ChainOutcome<QString> FetchMoonrise(const AlmanacAsk &ask, const net::Download &download);
 
 // The observatory's reply for the day, as read by the chain: a reply kept

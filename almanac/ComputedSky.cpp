@@ -83,7 +83,7 @@ std::optional<AlmanacTexts> ComputedAlmanacTexts(const Place &place, DateValue d
 std::optional<QString> ComputedMoonrise(const Place &place, DateValue date, const QLocale &locale)
 {
     const std::optional<sky::DayValues> values = ComputeFor(place, date);
-    if (!values || values->moonrises.empty())
+    if (!values)
         return std::nullopt;
     return Clock(values->moonrises, false, locale);
 }

@@ -26,8 +26,8 @@ double QueryUtcOffset(const QString &queryExtra, DateValue date);
 std::optional<AlmanacTexts> ComputedAlmanacTexts(const Place &place, DateValue date,
                                                  const QLocale &locale = QLocale::system());
 
-// The first moonrise of the local date of `date`; nothing when the moon does
-// not rise that day or the settings name no place.
+// The first moonrise of the local date of `date`, empty when the moon does
+// not rise that day; nothing when the settings name no place.
 std::optional<QString> ComputedMoonrise(const Place &place, DateValue date, const QLocale &locale = QLocale::system());
 
 // The visible mark of computed values: on the phase line, in the title and

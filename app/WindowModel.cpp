@@ -22,7 +22,7 @@ void WindowModel::ShowAlmanac(const AlmanacTexts &texts, bool computed, DateValu
     const DateValue tomorrow = DatePart(date) + 1;
     if (!MadeFor(moonriseMade_, tomorrow))
         if (const std::optional<QString> rise = ComputedMoonrise(PlaceNow(), tomorrow))
-            ShowMoonrise(*rise + kComputedMark, true, tomorrow);
+            ShowMoonrise(*rise, true, tomorrow);
 }
 
 void WindowModel::ShowComputedSky(DateValue now)
@@ -35,7 +35,7 @@ void WindowModel::ShowComputedSky(DateValue now)
 
 void WindowModel::ShowMoonrise(const QString &moonrise, bool computed, DateValue date)
 {
-    state.MoonriseTomorrowText = moonrise;
+    state.MoonriseTomorrowText = (moonrise.isEmpty() ? kNoMoonrise : moonrise) + (computed ? kComputedMark : QString());
     moonriseMade_ = Made{PlaceNow().Key(), DatePart(date), !computed};
 }
 

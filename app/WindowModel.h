@@ -13,6 +13,8 @@
 #include <vector>
 
 inline const QString kStartTitle = QStringLiteral("Selvorra Boulder City");
+// Tomorrow's moonrise when the moon does not rise that day.
+inline const QString kNoMoonrise = QStringLiteral(" (none)");
 
 // Everything the window shows, as plain data: the window draws exactly this.
 struct WindowView {
@@ -69,6 +71,7 @@ public:
     // The values computed here for `now`'s date, unless values made for the
     // place and date are on show.
     void ShowComputedSky(DateValue now);
+    // Tomorrow's moonrise (empty: the moon does not rise that day).
     void ShowMoonrise(const QString &moonrise, bool computed, DateValue date);
     // Whether the moonrise on show is the observatory's for the place and date.
     bool ObservatoryMoonrise(DateValue date) const;

@@ -2,6 +2,7 @@
 // the window logic alone, driven through the test platform with a fake clock.
 #include "TestPlatform.h"
 #include "WindowChecks.h"
+#include "support/RecordedReplies.h"
 #include "support/TestFiles.h"
 
 #include "app/WindowLogic.h"
@@ -503,8 +504,12 @@ private slots:
         w.StartAt(MakeDate(2026, 12, 6, 10, 0, 0));
         QCOMPARE(w.TimeRows(), (QStringList{"(not yet)", "10:00 AM"}));
         w.almanacDown = false;
+        w.forecastDown = true;
         w.TickAt(MakeDate(2026, 12, 6, 10, 1, 0));
+        // The sun and moon's success shows at once, with no forecast refresh.
+        QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "10:00 AM"}));
         w.almanacDown = true;
+        w.forecastDown = false;
         w.TickAt(MakeDate(2026, 12, 6, 18, 0, 0));
         // The sun/moon refresh of 18:00 failed; the forecast after it did not.
         QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
@@ -512,6 +517,38 @@ private slots:
         w.platform.now = MakeDate(2026, 12, 6, 18, 10, 0);
         w.logic->UpdateClicked();
         QCOMPARE(w.TimeRows(), (QStringList{"10:01 AM", "06:00 PM"}));
+    }
+
+    // Every service down from 23:40 until two days later: each new day shows
+    // its own sun and moon, computed and marked (Reykjavik's of 26 June are
+    // the observatory's recorded reply), tomorrow's moonrise names the day
+    // after today, the forecast keeps what it showed, and the refresh rows
+    // carry the date of their last success.
+    void everythingDownForDays()
+    {
+        if (!recorded::Present())
+            QSKIP(recorded::kAbsent);
+        World w("64.1466,-21.9426,tz=-1\r\n", kTable);
+        w.ServeHealthy();
+        w.StartAt(MakeDate(2026, 6, 24, 23, 0, 0));
+        w.TickAt(MakeDate(2026, 6, 24, 23, 30, 0));
+        const QString conditions = w.View().text1.mid(w.logic->State().AlmanacText.size());
+        const QString temperature = w.View().title.left(w.View().title.indexOf(u' '));
+        w.forecastDown = w.almanacDown = true;
+        QString moonriseOfTheDay;
+        for (DateValue now = MakeDate(2026, 6, 24, 23, 40, 0); now <= MakeDate(2026, 6, 26, 9, 0, 30); now += 1.0 / 1440) {
+            w.TickAt(now);
+            if (now > MakeDate(2026, 6, 25, 0, 1, 0) && moonriseOfTheDay.isEmpty())
+                moonriseOfTheDay = w.logic->State().MoonriseTomorrowText;
+        }
+        QString text = recorded::AlmanacText(recorded::kReykjavik);
+        text.insert(text.size() - 2, QStringLiteral(" (computed)"));
+        QCOMPARE(w.View().text1, text + conditions);
+        QCOMPARE(w.View().title, temperature + recorded::AlmanacTitle(recorded::kReykjavik) + QStringLiteral(" (computed)"));
+        QCOMPARE(w.View().icon, recorded::kReykjavik.picture);
+        const QString moonrise = w.logic->State().MoonriseTomorrowText;
+        QVERIFY2(moonrise.endsWith(QStringLiteral(" (computed)")) && moonrise != moonriseOfTheDay, qPrintable(moonrise));
+        QCOMPARE(w.TimeRows(), (QStringList{"Jun 24 11:00 PM", "Jun 24 11:30 PM"}));
     }
 
     // A refresh's failure box waits for no one; there is one per service,
