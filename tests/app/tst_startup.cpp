@@ -483,6 +483,28 @@ private slots:
         QCOMPARE(w.CountDownloads("date=2026-12-06"), 1);
     }
 
+    // The end of daylight time while the window runs, the observatory down:
+    // the new day's computed sun has the new offset (the observatory's
+    // table for 81 W 29 N prints 11:38 and 22:37 UT on 3 November 2019, and
+    // 11:37 and 22:38 the day before), and the clock's hour back makes both
+    // refreshes due at once, their rows the new times.
+    void clockCrossesTheEndOfDaylightTime()
+    {
+        World w("29,-81,tz=-5\r\n", kTable);
+        w.ServeHealthy();
+        w.almanacDown = true;
+        w.StartAt(MakeDate(2019, 11, 2, 23, 30, 0));
+        QVERIFY(w.logic->State().AlmanacTitle.endsWith(QStringLiteral("Sunrise:  7:37 AM  Sunset:  6:38 PM (computed)")));
+        for (DateValue now = MakeDate(2019, 11, 2, 23, 31, 0); now < MakeDate(2019, 11, 3, 1, 59, 30); now += 1.0 / 1440)
+            w.TickAt(now);
+        QVERIFY(w.logic->State().AlmanacTitle.endsWith(QStringLiteral("Sunrise:  6:38 AM  Sunset:  5:37 PM (computed)")));
+        w.platform.downloads.clear();
+        w.TickAt(MakeDate(2019, 11, 3, 1, 0, 0));
+        QCOMPARE(w.CountDownloads("MapClick"), 1);
+        QCOMPARE(w.CountDownloads("date=2019-11-03"), 1);
+        QCOMPARE(w.TimeRows(), (QStringList{"(not yet)", "01:00 AM"}));
+    }
+
     void updateRefreshesForecastOnly()
     {
         World w("1,2,3,false\r\n", kTable);

@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace e2e;
 using namespace recorded;
 
@@ -230,6 +233,13 @@ private slots:
         QTest::newRow("kept replies hostile") << hourLater << QStringLiteral("hostile") << QString() << false;
         QTest::newRow("kept for another place") << hourLater << QStringLiteral("place") << QString() << false;
         QTest::newRow("cache folder cannot be made") << hourLater << QStringLiteral("unwritable") << QString() << false;
+        // A reply kept "later" than now is no fresh reply: the clock was set back.
+        QTest::newRow("the clock set back 26 hours") << QDateTime(QDate(2026, 12, 5), QTime(8, 0)) << QString() << QString()
+                                                    << false;
+        QTest::newRow("kept fetch times 40 hours ahead") << hourLater << QStringLiteral("future") << QString() << false;
+        // A run on a full disk keeps nothing new and spoils nothing kept.
+        QTest::newRow("the next run on a full disk") << hourLater << QStringLiteral("full disk") << QStringLiteral("10:00 AM")
+                                                     << true;
     }
 
     void startFromTheKeptReplies()
@@ -252,10 +262,29 @@ private slots:
             const QString path = cache + QLatin1Char('/') + name;
             if (damage == QStringLiteral("truncate")) {
                 QVERIFY(QFile::resize(path, QFileInfo(path).size() - 1));
+            } else if (damage == QStringLiteral("future")) {
+                QByteArray file = ReadFile(path);
+                file.replace("fetched 2026-12-06T10:00", "fetched 2026-12-08T02:00");
+                WriteFile(path, file);
             } else if (damage == QStringLiteral("link")) {
                 QVERIFY(QFile::rename(path, home.filePath(name)));
                 QVERIFY(QFile::link(home.filePath(name), path));
             }
+        }
+        if (damage == QStringLiteral("full disk")) {
+            rlimit saved{};
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit low = saved;
+            low.rlim_cur = 4096;   // the sun/moon replies fit, the forecast does not
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &low), 0);
+            {
+                World next;
+                next.platform.cacheOverride = cache;
+                StartUp(next);
+            }
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, oldHandler);
         }
         if (damage == QStringLiteral("hostile")) {
             const QDateTime fetched(QDate(2026, 12, 6), QTime(10, 0), Qt::UTC);

@@ -332,6 +332,54 @@ std::vector<Row> Rows()
                                          QStringLiteral("Wind Speed: 0\r\nHumidy: \r\nDew Point: \r\nPressure: 1024\r\n"
                                                         "Marysville Municipal Airport"));
                     }});
+    // The grid of a kept points reply has moved: its forecast address
+    // answers 404, so the points are asked again in the same refresh.
+    rows.push_back({"a kept points reply's forecast address answers 404",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(404, "<html><body>Not here</body></html>"));
+                        w.ServeApi({{kApiPoints, "linn-2025-05-10-points.json"},
+                                    {kLinnForecast, "linn-2025-05-12-forecast.json"},
+                                    {kLinnStations, "linn-2025-05-10-stations.json"},
+                                    {kKmyzLatest, "linn-2025-05-10-observations-latest-KMYZ.json"}});
+                    },
+                    [](World &w) {
+                        QByteArray moved = recorded::Bytes(QStringLiteral("nws-api/linn-2025-05-10-points.json"));
+                        moved.replace("https://api.weather.gov", w.apiHost.baseUrl().toLatin1()).replace("32,81", "33,81");
+                        w.apiHost.route(kApiPoints, Response::ok(moved, "application/geo+json"));
+                        w.apiHost.route(kLinnForecast, Response::withStatus(404, "{}"));
+                        w.apiHost.route("/gridpoints/TOP/33,81/forecast",
+                                        Response::ok(recorded::Bytes(QStringLiteral("nws-api/linn-2025-05-12-forecast.json")),
+                                                     "application/geo+json"));
+                        w.apiHost.clearRecords();
+                        w.form->Update_Click();
+                        QCOMPARE(World::Targets(w.apiHost), (QList<QByteArray>{kLinnForecast, kApiPoints,
+                                                                               "/gridpoints/TOP/33,81/forecast", kKmyzLatest}));
+                        // The new points reply is the one kept.
+                        w.apiHost.clearRecords();
+                        w.form->Update_Click();
+                        QCOMPARE(World::Targets(w.apiHost),
+                                 (QList<QByteArray>{"/gridpoints/TOP/33,81/forecast", kKmyzLatest}));
+                    },
+                    [](World &w) {
+                        QVERIFY(w.platform.messages.empty());
+                        QCOMPARE(ListRows(w.form->lvwEmployees).value(1).value(0), QStringLiteral("Monday"));
+                    }});
+    // A redirect from the API's address to another host is not followed:
+    // the program's name and contact go to the weather service alone.
+    rows.push_back({"the JSON API's forecast address redirects to another host",
+                    [](World &w) {
+                        w.ServeForecast(Response::withStatus(404, "<html><body>Not here</body></html>"));
+                        w.ServeApi({{kApiPoints, "linn-2025-05-10-points.json"}});
+                        const QByteArray elsewhere = "https://localhost:" + QByteArray::number(w.almanacHost.port())
+                            + "/api/rstt/oneday?date=2026-12-06";
+                        w.apiHost.route(kLinnForecast, Response::redirect(elsewhere, 301));
+                    },
+                    {},
+                    [](World &w) {
+                        CheckNoForecast(w, ServiceError("HTTP 404 Not Found"),
+                                        QStringLiteral("127.0.0.1 redirected to localhost, which is not the service's own address"));
+                        QCOMPARE(World::Targets(w.almanacHost), QList<QByteArray>{kAlmanacToday});
+                    }});
     rows.push_back({"forecast page redirects to an HTML page, the JSON API answers for Portland without stations",
                     [](World &w) {
                         w.forecastHost.route("/zone.html", Response::ok("<html><body>Zone forecast</body></html>", "text/html"));

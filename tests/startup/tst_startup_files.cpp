@@ -15,6 +15,8 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testsupport::ReadFile;
 using testsupport::WriteFile;
@@ -107,6 +109,35 @@ private slots:
         QCOMPARE(Entries(folder), QStringList{kName});   // no temporary file left
         QCOMPARE(Mode(folder), mode_t(S_IFDIR | 0700));
         QCOMPARE(Mode(folder + '/' + kName), mode_t(S_IFREG | 0600));
+    }
+
+    // Two instances started at once against one cache folder: each keeps
+    // its reply while the other reads and keeps its own; every read finds
+    // one whole reply, never a torn one.
+    void cacheTwoWritersAtOnce()
+    {
+        QTemporaryDir root;
+        const QString folder = root.path() + "/cache";
+        const QString first(200000, u'a');
+        const QString second(150000, u'b');
+        QVERIFY(StoreCachedReply(folder, kName, kKey, kFetched, first, kMax));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int i = 0; i < 300; ++i)
+                StoreCachedReply(folder, kName, kKey, kFetched, first, kMax);
+            ::_exit(0);
+        }
+        int whole = 0;
+        for (int i = 0; i < 300; ++i) {
+            QVERIFY(StoreCachedReply(folder, kName, kKey, kFetched, second, kMax));
+            const std::optional<CachedReply> got = LoadCachedReply(folder, kName, kKey, kMax);
+            QVERIFY(got && (got->body == first || got->body == second));
+            ++whole;
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(whole, 300);
+        QCOMPARE(Entries(folder), QStringList{kName});
     }
 
     // Each row spoils the stored file (replacing `from` by `to`, changing its
