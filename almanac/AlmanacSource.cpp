@@ -19,14 +19,8 @@ public:
                       std::vector<KeepBody> &keep) override
     {
         const Place &p = ask.place;
-        attempt.fetched = download(net::Request{AlmanacQuery(ask.origin, p.latitude, p.longitude, p.queryExtra, ask.date)});
-        if (!attempt.fetched.Answered())
-            return Result<Value>::Failure(Outcome::Absent, QStringLiteral("not-answered"),
-                                          net::NotAnsweredWords(attempt.fetched));
-        Result<Value> read = read_(attempt.fetched.body);
-        if (read)
-            keep.push_back({keepName_, attempt.fetched.body});
-        return read;
+        const QString query = AlmanacQuery(ask.origin, p.latitude, p.longitude, p.queryExtra, ask.date);
+        return FetchAndRead<Value>(download, net::Request{query}, attempt, keep, keepName_, read_);
     }
 
 private:

@@ -38,14 +38,6 @@ QString NoForecastText(const net::Fetched &fetched)
     return kNoForecastMessage;
 }
 
-bool OpenableWarningAddress(const QString &url)
-{
-    // The address must start with the service's own https origin and a
-    // slash, so no user part, port or look-alike host can follow the name.
-    static const QString origin = QStringLiteral("https://forecast.weather.gov/");
-    return url.startsWith(origin) && QUrl(url, QUrl::StrictMode).isValid();
-}
-
 WindowLogic::WindowLogic(Platform &platform, ServiceOrigins origins, Drawer draw)
     : platform_(platform), origins_(std::move(origins)), draw_(std::move(draw))
 {
@@ -181,25 +173,20 @@ void WindowLogic::StartupSequence()
 
 void WindowLogic::TickHandler()
 {
-    if (closed_)
-        return;
-    if (almanacSchedule_.Due(model_.state.LastAlmanacTime, platform_.Now())) {
-        model_.state.LastAlmanacTime = platform_.Now();
-        RefreshAlmanac();
-        if (closed_)
-            return;
+    // A refresh runs when its schedule finds it due, its time stored first.
+    const auto refreshIfDue = [this](const Schedule &schedule, DateValue &lastTry, bool (WindowLogic::*refresh)()) {
+        if (closed_ || !schedule.Due(lastTry, platform_.Now()))
+            return false;
+        lastTry = platform_.Now();
+        (this->*refresh)();
+        return true;
+    };
+    if (refreshIfDue(almanacSchedule_, model_.state.LastAlmanacTime, &WindowLogic::RefreshAlmanac) && !closed_)
         platform_.Pause(5000);
-        if (closed_)
-            return;
-    }
-    if (forecastSchedule_.Due(model_.state.LastForecastTime, platform_.Now())) {
-        model_.state.LastForecastTime = platform_.Now();
-        RefreshForecast();
-        if (closed_)
-            return;
-    }
+    refreshIfDue(forecastSchedule_, model_.state.LastForecastTime, &WindowLogic::RefreshForecast);
     // The refresh-time rows carry their date once a new day has begun.
-    Draw();
+    if (!closed_)
+        Draw();
 }
 
 void WindowLogic::LocationHandler()
@@ -246,7 +233,7 @@ void WindowLogic::ShowWarning(int index)
     if (hazard.url.isEmpty()) {
         platform_.ShowMessage(QStringLiteral("The weather service gave no page for \"%1\".").arg(hazard.headline),
                               QString());
-    } else if (!OpenableWarningAddress(hazard.url)) {
+    } else if (!OpenableHazardAddress(hazard.url)) {
         platform_.ShowMessage(QStringLiteral("The page of \"%1\" is not opened: %2 is not an address of "
                                              "https://forecast.weather.gov/.")
                                   .arg(hazard.headline, shown),
@@ -275,13 +262,6 @@ net::Download WindowLogic::Download()
     };
 }
 
-void WindowLogic::Keep(const std::vector<KeepBody> &bodies, DateValue date)
-{
-    const KeptReplies kept = Kept();
-    for (const KeepBody &body : bodies)
-        kept.Keep(body.name, body.body, platform_.NowUtc(), date);
-}
-
 bool WindowLogic::RefreshAlmanac()
 {
     BusyPointer busy(platform_);
@@ -294,7 +274,7 @@ bool WindowLogic::RefreshAlmanac()
         model_.ShowAlmanac(outcome.value.value, false, attempt);
         almanacSchedule_.Succeeded();
         model_.almanacSuccess = attempt;
-        Keep(outcome.keep, DatePart(attempt));
+        Kept().KeepAll(outcome.keep, platform_.NowUtc(), DatePart(attempt));
     } else {
         // Nothing usable from the observatory: what the window shows stays,
         // or is computed here.
@@ -316,7 +296,7 @@ void WindowLogic::FetchTomorrowMoonrise()
     // The moonrise row keeps the observatory's time for the date.
     if (observatory || (outcome.value && !model_.ObservatoryMoonrise(tomorrow)))
         model_.ShowMoonrise(outcome.value.value, !observatory, tomorrow);
-    Keep(outcome.keep, tomorrow);
+    Kept().KeepAll(outcome.keep, platform_.NowUtc(), tomorrow);
     Draw();
 }
 
@@ -324,60 +304,52 @@ bool WindowLogic::RefreshForecast()
 {
     BusyPointer busy(platform_);
     const DateValue attempt = model_.state.LastForecastTime;
-    const KeptReplies kept = Kept();
     const QDateTime nowUtc = platform_.NowUtc();
-    const auto body = [&](const QString &name) -> std::optional<QString> {
-        const std::optional<CachedReply> reply = kept.Load(name, nowUtc);
-        return reply ? std::optional<QString>(reply->body) : std::nullopt;
-    };
-    const ForecastAsk ask{model_.PlaceNow(), origins_.forecast, origins_.api, body(kKeepPoints), body(kKeepStation)};
-    const ChainOutcome<ForecastExtraction> outcome = FetchForecast(ask, Download());
+    const KeptReplies kept = Kept();
+    const ChainOutcome<ForecastExtraction> outcome =
+        FetchForecast({model_.PlaceNow(), origins_.forecast, origins_.api, kept.Body(kKeepPoints, nowUtc),
+                       kept.Body(kKeepStation, nowUtc)},
+                      Download());
     if (closed_)
         return false;
-    std::vector<KeepBody> keep;
-    for (const KeepBody &reply : outcome.keep)
-        if (reply.name != kKeepForecast)
-            keep.push_back(reply);
-    Keep(keep);
     const QString source = outcome.failed.empty() ? QString() : outcome.source;
     const QString unread = outcome.value ? model_.ShowForecast(outcome.value.value, attempt, nowUtc, source) : QString();
-    if (outcome.value && unread.isEmpty()) {
+    const bool shown = outcome.value && unread.isEmpty();
+    // The page's forecast is kept once it has been shown.
+    for (const KeepBody &reply : outcome.keep)
+        if (reply.name != kKeepForecast || (shown && source.isEmpty()))
+            kept.Keep(reply.name, reply.body, nowUtc);
+    if (shown) {
         Draw();
         FetchTomorrowMoonrise();
-    }
-    if (closed_)
-        return false;
-    if (!outcome.value || !unread.isEmpty()) {
+        if (closed_)
+            return false;
+        forecastSchedule_.Succeeded();
+        platform_.CloseFailure(Service::Forecast);
+    } else {
         forecastSchedule_.Failed(platform_.Now());
         busy.Release();
-        if (!outcome.value)
-            ReportForecastFailure(outcome);
-        else
-            platform_.ShowFailure(Service::Forecast, QStringLiteral("The forecast from %1 could not be read: %2.")
-                                                         .arg(QUrl(origins_.forecast).host(), unread));
-        Draw(true);
-        platform_.LetEventsRun();
-        return false;
+        ReportForecastFailure(outcome, unread);
     }
-    forecastSchedule_.Succeeded();
-    platform_.CloseFailure(Service::Forecast);
-    if (source.isEmpty())
-        Keep(outcome.keep);
     Draw(true);
     platform_.LetEventsRun();
-    return true;
+    return shown;
 }
 
-void WindowLogic::ReportForecastFailure(const ChainOutcome<ForecastExtraction> &outcome)
+void WindowLogic::ReportForecastFailure(const ChainOutcome<ForecastExtraction> &outcome, const QString &unread)
 {
+    const QString readFailure = QStringLiteral("The forecast from %1 could not be read: %2.");
+    if (outcome.value) {
+        platform_.ShowFailure(Service::Forecast, readFailure.arg(QUrl(origins_.forecast).host(), unread));
+        return;
+    }
     const Attempt &page = outcome.failed.front();
     if (page.outcome != Outcome::Absent) {
         // A reply that names a forecast but could not be read changes only
         // the title's temperature.
         model_.forecast.temperature.clear();
         const QString host = page.fetched.report.host.isEmpty() ? page.source : page.fetched.report.host;
-        platform_.ShowFailure(Service::Forecast,
-                              QStringLiteral("The forecast from %1 could not be read: %2.").arg(host, page.reason));
+        platform_.ShowFailure(Service::Forecast, readFailure.arg(host, page.reason));
         return;
     }
     QString text = NoForecastText(page.fetched);
@@ -397,7 +369,6 @@ void WindowLogic::ShowKept()
     // The cache keeps UTC; the window shows local time.
     const DateValue shift = std::round((now - DateFromQDateTime(nowUtc)) * 1440.0) / 1440.0;
     const auto local = [&](const CachedReply &reply) { return DateFromQDateTime(reply.fetchedUtc) + shift; };
-
     // Sun and moon: the observatory's reply for today, else the values computed here.
     const std::optional<CachedReply> almanac = kept.Load(kKeepAlmanac, nowUtc, DatePart(now));
     const Result<AlmanacTexts> texts = almanac ? ReadAlmanac(almanac->body) : Result<AlmanacTexts>{};
@@ -411,7 +382,6 @@ void WindowLogic::ShowKept()
     const Result<QString> moonrise = tomorrow ? ReadMoonrise(tomorrow->body) : Result<QString>{};
     if (moonrise)
         model_.ShowMoonrise(moonrise.value, false, DatePart(now) + 1);
-
     // The forecast, when it is young enough.
     const std::optional<CachedReply> forecast = kept.Load(kKeepForecast, nowUtc);
     const Result<ForecastExtraction> read = forecast ? ExtractForecastReply(forecast->body) : Result<ForecastExtraction>{};

@@ -28,9 +28,6 @@ struct ServiceOrigins {
     QString api = QStringLiteral("https://api.weather.gov");
 };
 
-// Whether a warning's address may be opened: https://forecast.weather.gov/ only.
-bool OpenableWarningAddress(const QString &url);
-
 // What a forecast refresh that got no forecast from the page says: the
 // download's failure, the service's error status, an empty answer, or that
 // the place has none.
@@ -84,9 +81,10 @@ private:
     void LocationHandler();
     void ShowWarning(int index);
 
-    void ReportForecastFailure(const ChainOutcome<ForecastExtraction> &outcome);
+    // The forecast's failure box: what each source came to, or why the
+    // forecast it gave could not be read (`unread`).
+    void ReportForecastFailure(const ChainOutcome<ForecastExtraction> &outcome, const QString &unread);
     void ShowKept();
-    void Keep(const std::vector<KeepBody> &bodies, DateValue date = 0);
 
     KeptReplies Kept() const;
     net::Download Download();

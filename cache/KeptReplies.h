@@ -30,10 +30,23 @@ public:
     // local date a sun/moon reply is for. A cache that cannot be written
     // costs nothing but the cache.
     void Keep(const QString &name, const QString &body, const QDateTime &fetchedUtc, DateValue date = 0) const;
+    // Each of `bodies` under its name.
+    template <typename Bodies>
+    void KeepAll(const Bodies &bodies, const QDateTime &fetchedUtc, DateValue date = 0) const
+    {
+        for (const auto &body : bodies)
+            Keep(body.name, body.body, fetchedUtc, date);
+    }
 
     // The reply kept under `name` for this place (and `date`), when it may
     // be used at `nowUtc`.
     std::optional<CachedReply> Load(const QString &name, const QDateTime &nowUtc, DateValue date = 0) const;
+    // The same reply's body alone.
+    std::optional<QString> Body(const QString &name, const QDateTime &nowUtc) const
+    {
+        const std::optional<CachedReply> kept = Load(name, nowUtc);
+        return kept ? std::optional<QString>(kept->body) : std::nullopt;
+    }
 
 private:
     QString KeyOf(const QString &name, DateValue date) const;

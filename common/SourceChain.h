@@ -60,6 +60,22 @@ public:
     virtual bool PassesOn(const Result<Value> &) const { return true; }
 };
 
+// The usual way of a source: one request, its reply read by `read`. A fetch
+// that did not answer passes on (Absent); a reply read well is kept under
+// `keepName`.
+template <typename Value, typename Read>
+Result<Value> FetchAndRead(const net::Download &download, const net::Request &request, Attempt &attempt,
+                           std::vector<KeepBody> &keep, const QString &keepName, const Read &read)
+{
+    attempt.fetched = download(request);
+    if (!attempt.fetched.Answered())
+        return Result<Value>::Failure(Outcome::Absent, QStringLiteral("not-answered"), net::NotAnsweredWords(attempt.fetched));
+    Result<Value> value = read(attempt.fetched.body);
+    if (value)
+        keep.push_back({keepName, attempt.fetched.body});
+    return value;
+}
+
 // Asks `sources` in turn for `query` until one gives its value, a failure
 // does not pass on, or a fetch was cancelled.
 template <typename Value, typename Query>

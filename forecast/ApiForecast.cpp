@@ -228,14 +228,20 @@ QString TemperatureText(const std::optional<Measured> &m)
     return f ? WholeText(*f) : QString();
 }
 
+// The measured value in the unit wanted, from any of `units` (each a unit
+// and its factor to the wanted one), when it lies within the bounds.
+std::optional<double> Converted(const std::optional<Measured> &m,
+                                std::initializer_list<std::pair<QStringView, double>> units, double lowest, double highest)
+{
+    for (const auto &[unit, factor] : units)
+        if (m && m->unit == unit)
+            return Within(m->value * factor, lowest, highest);
+    return std::nullopt;
+}
+
 QString KnotsText(const std::optional<Measured> &m)
 {
-    std::optional<double> knots;
-    if (m && m->unit == u"km_h-1")
-        knots = m->value / 1.852;
-    else if (m && m->unit == u"m_s-1")
-        knots = m->value * 3.6 / 1.852;
-    knots = Within(knots, 0, 500);
+    const std::optional<double> knots = Converted(m, {{u"km_h-1", 1 / 1.852}, {u"m_s-1", 3.6 / 1.852}}, 0, 500);
     return knots ? WholeText(*knots) : QString();
 }
 
@@ -248,12 +254,7 @@ QString HumidityText(const std::optional<Measured> &m)
 
 QString InchesOfMercuryText(const std::optional<Measured> &m)
 {
-    std::optional<double> inches;
-    if (m && m->unit == u"Pa")
-        inches = m->value / 3386.389;
-    else if (m && m->unit == u"hPa")
-        inches = m->value * 100.0 / 3386.389;
-    inches = Within(inches, 10, 40);
+    const std::optional<double> inches = Converted(m, {{u"Pa", 1 / 3386.389}, {u"hPa", 100 / 3386.389}}, 10, 40);
     return inches ? QString::number(*inches, 'f', 2) : QString();
 }
 

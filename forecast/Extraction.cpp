@@ -9,6 +9,8 @@
 
 #include <pugixml.hpp>
 
+#include <QUrl>
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -461,4 +463,12 @@ Result<ForecastExtraction> ExtractForecastReply(const QString &reply)
         return FailedBy(error, std::move(result.value));
     }
     return result;
+}
+
+bool OpenableHazardAddress(const QString &url)
+{
+    // The address must start with the service's own https origin and a
+    // slash, so no user part, port or look-alike host can follow the name.
+    static const QString origin = QStringLiteral("https://forecast.weather.gov/");
+    return url.startsWith(origin) && QUrl(url, QUrl::StrictMode).isValid();
 }

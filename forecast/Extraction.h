@@ -21,6 +21,10 @@ struct Hazard {
     bool operator==(const Hazard &) const = default;
 };
 
+// Whether a hazard's address may be opened in the browser: only pages on
+// https://forecast.weather.gov/.
+bool OpenableHazardAddress(const QString &url);
+
 struct ForecastExtraction {
     PeriodTable periods;
     bool nightFirst = false; // its final value after the scans

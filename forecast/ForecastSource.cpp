@@ -20,14 +20,9 @@ public:
     Result<ForecastExtraction> Ask(const ForecastAsk &ask, const net::Download &download, Attempt &attempt,
                                    std::vector<KeepBody> &keep) override
     {
-        attempt.fetched = download(net::Request{ForecastQuery(ask.pageOrigin, ask.place.latitude, ask.place.longitude)});
-        if (!attempt.fetched.Answered())
-            return Result<ForecastExtraction>::Failure(Outcome::Absent, QStringLiteral("not-answered"),
-                                                       net::NotAnsweredWords(attempt.fetched));
-        Result<ForecastExtraction> read = ExtractForecastReply(attempt.fetched.body);
-        if (read)
-            keep.push_back({kKeepForecast, attempt.fetched.body});
-        return read;
+        const QString query = ForecastQuery(ask.pageOrigin, ask.place.latitude, ask.place.longitude);
+        return FetchAndRead<ForecastExtraction>(download, net::Request{query}, attempt, keep, kKeepForecast,
+                                                [](const QString &reply) { return ExtractForecastReply(reply); });
     }
 
     // A reply that names a forecast but cannot be read is reported as such;
