@@ -35,19 +35,21 @@ QString FromCp1252(const QByteArray &bytes)
 
 QByteArray ToCp1252(const QString &text)
 {
-    QByteArray out;
-    out.reserve(text.size());
+    // One byte a character at most: written in place, then cut to its length.
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char *dst = out.data();
+    qsizetype n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         // A character outside the basic plane is one character: one "?".
         if (QChar::isHighSurrogate(c) && i + 1 < text.size()
             && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            out.append('?');
+            dst[n++] = '?';
             ++i;
             continue;
         }
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out.append(static_cast<char>(c));
+            dst[n++] = static_cast<char>(c);
             continue;
         }
         char mapped = '?';
@@ -57,7 +59,8 @@ QByteArray ToCp1252(const QString &text)
                 break;
             }
         }
-        out.append(mapped);
+        dst[n++] = mapped;
     }
+    out.truncate(n);
     return out;
 }

@@ -374,3 +374,16 @@ bool ParseClockTime(const QString &text, int *hour, int *minute)
     *minute = mi;
     return true;
 }
+
+QDateTime ReadIssueTime(const QString &text)
+{
+    // An ISO date and time is a few dozen characters; anything longer is not one.
+    constexpr qsizetype kLongestIssued = 64;
+    const QString trimmed = text.trimmed();
+    if (trimmed.size() > kLongestIssued)
+        return {};
+    const QDateTime issued = QDateTime::fromString(trimmed, Qt::ISODate);
+    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
+        return {};
+    return issued;
+}

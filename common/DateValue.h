@@ -70,3 +70,9 @@ DateValue ParseDateText(const QString &text, const QLocale &locale = QLocale::sy
 // Reads "hh:mm" on the 24-hour clock, white space around it ignored. Returns
 // false when the text is not such a time.
 bool ParseClockTime(const QString &text, int *hour, int *minute);
+
+// An instant from its ISO 8601 text, as the services write when a reply was
+// made or an alert begins: only a date and time with its offset (or "Z")
+// tells the instant, and the result keeps that offset; anything else,
+// including a text longer than any such time, is invalid.
+QDateTime ReadIssueTime(const QString &text);

@@ -120,6 +120,17 @@ bool Unprintable(char16_t c)
         || (c >= 0x2066 && c <= 0x2069);
 }
 
+// Cuts `out` to at most `most` units, never between the halves of a pair.
+void CutAt(QString &out, qsizetype most)
+{
+    if (out.size() <= most)
+        return;
+    qsizetype cut = most;
+    if (QChar::isHighSurrogate(out.at(cut - 1).unicode()))
+        --cut;
+    out.truncate(cut);
+}
+
 } // namespace
 
 QString SafeText(const QString &text, qsizetype most)
@@ -146,14 +157,43 @@ QString SafeText(const QString &text, qsizetype most)
         if (pair)
             out += text.at(++i);
     }
-    if (out.size() > most) {
-        qsizetype cut = most;
-        if (QChar::isHighSurrogate(out.at(cut - 1).unicode()))
-            --cut;
-        out.truncate(cut);
-        if (out.endsWith(u' '))
-            out.chop(1);
+    CutAt(out, most);
+    if (out.endsWith(u' '))
+        out.chop(1);
+    return out;
+}
+
+QString SafeLines(const QString &text, qsizetype most)
+{
+    if (most <= 0)
+        return {};
+    QString out;
+    out.reserve(std::min(text.size(), most + 1));
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n && out.size() <= most; ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text.at(i + 1).unicode());
+        if (c == u'\r' || c == 0x2028 || c == 0x2029) {
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            out += u'\n';
+        } else if (c == u'\n' || c == u'\t') {
+            out += c == u'\t' ? u' ' : u'\n';
+        } else if (pair) {
+            out += QChar(c);
+            out += text.at(++i);
+        } else if (!QChar::isSurrogate(c) && !Unprintable(c)) {
+            out += QChar(c);
+        }
+        // Nothing before the first printable character counts.
+        if (out.size() == 1 && QChar::isSpace(out.at(0).unicode()))
+            out.clear();
     }
+    CutAt(out, most);
+    qsizetype end = out.size();
+    while (end > 0 && QChar::isSpace(out.at(end - 1).unicode()))
+        --end;
+    out.truncate(end);
     return out;
 }
 
@@ -170,4 +210,13 @@ std::optional<QString> DegreesText(const QString &text, double most)
     if (out.endsWith(u'.'))
         out.chop(1);
     return out;
+}
+
+std::optional<QString> PlaceText(const QString &latitude, const QString &longitude)
+{
+    const std::optional<QString> lat = DegreesText(latitude, 90.0);
+    const std::optional<QString> lon = DegreesText(longitude, 180.0);
+    if (!lat || !lon)
+        return std::nullopt;
+    return *lat + u',' + *lon;
 }

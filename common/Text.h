@@ -63,3 +63,16 @@ std::optional<QString> DegreesText(const QString &text, double most);
 // `most` units, so a long text costs no more than its kept part and what
 // it drops on the way.
 QString SafeText(const QString &text, qsizetype most);
+
+// The same for a text of several lines, such as an alert's description:
+// the service's line breaks stay (CR LF, a lone CR and U+2028/U+2029 each
+// become one LF) and so do its spaces, a tab is a space, every other
+// unprintable character is dropped as SafeText drops it, line breaks and
+// spaces at either end are trimmed, and at most `most` UTF-16 units are
+// kept, never ending in half a surrogate pair.
+QString SafeLines(const QString &text, qsizetype most);
+
+// "LAT,LON" of the settings' latitude and longitude texts for the service's
+// JSON API, each by DegreesText (latitude within 90, longitude within 180
+// degrees); nothing when either is not such a number.
+std::optional<QString> PlaceText(const QString &latitude, const QString &longitude);

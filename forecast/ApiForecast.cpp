@@ -1,13 +1,12 @@
 #include "forecast/ApiForecast.h"
 
-#include "common/CodePage.h"
+#include "common/JsonReply.h"
 #include "common/Text.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QJsonValue>
 
 #include <cmath>
@@ -22,7 +21,6 @@ constexpr qsizetype kStationNameMost = 100;
 constexpr qsizetype kLongestStationId = 8;
 constexpr qsizetype kPeriodNameMost = 60;
 constexpr qsizetype kPeriodTextMost = 1000;   // as the page's worded forecasts are kept
-constexpr qsizetype kProblemMost = 200;
 constexpr int kLastTableRow = 10;
 constexpr int kLastShownRow = 7;
 
@@ -35,84 +33,24 @@ void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
 // No text of the service comes near this (a worded forecast is a few
 // hundred bytes, an alert's description a few thousand); one that does
 // would only be copied whole to be cut to its first thousand characters.
-constexpr qsizetype kMaxApiText = 64 * 1024;
-
-// The bounds on nesting and on the number of arrays and objects, checked
-// before the parser sees the reply: its own bound on nesting is far deeper
-// than any reply of the service, and each array or object it reads costs
-// about a hundred bytes more than the reply holds, so a flood of "[[1]]"
-// would take many times the reply's size. True, or false with the refusal.
-template <typename T>
-bool WithinBounds(const QByteArray &bytes, Result<T> &result)
-{
-    int depth = 0;
-    long long containers = 0;
-    bool inString = false;
-    qsizetype stringStart = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-            else if (i - stringStart > kMaxApiText) {
-                Refuse(result, Outcome::NotLoaded, QStringLiteral("text-length"),
-                       QStringLiteral("the reply holds a text longer than %1 bytes (offset %2)").arg(kMaxApiText).arg(stringStart));
-                return false;
-            }
-        } else if (c == '"') {
-            inString = true;
-            stringStart = i;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kMaxApiNesting) {
-                Refuse(result, Outcome::NotLoaded, QStringLiteral("nesting"),
-                       QStringLiteral("the reply nests deeper than %1 levels (offset %2)").arg(kMaxApiNesting).arg(i));
-                return false;
-            }
-            if (++containers > kMaxApiContainers) {
-                Refuse(result, Outcome::NotLoaded, QStringLiteral("node-count"),
-                       QStringLiteral("the reply holds more than %1 arrays and objects (offset %2)")
-                           .arg(kMaxApiContainers)
-                           .arg(i));
-                return false;
-            }
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
-}
+constexpr JsonBounds kApiBounds{0, kMaxApiNesting, kMaxApiContainers, 64 * 1024};
 
 // The reply's JSON, or the refusal in `result`.
 template <typename T>
 std::optional<QJsonDocument> Load(const QString &reply, Result<T> &result)
 {
-    const QByteArray bytes = ToCp1252(reply);
-    if (!WithinBounds(bytes, result))
-        return std::nullopt;
-    QJsonParseError error;
-    QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError) {
-        Refuse(result, Outcome::NotLoaded, QStringLiteral("json"),
-               QStringLiteral("the reply is not JSON: %1 (offset %2)").arg(error.errorString()).arg(error.offset));
+    Result<QJsonDocument> loaded = LoadJson(reply, kApiBounds);
+    if (!loaded) {
+        Refuse(result, loaded.outcome, loaded.rule, loaded.reason);
         return std::nullopt;
     }
-    return document;
+    return std::move(loaded.value);
 }
 
 QString ProblemTextOf(const QJsonDocument &document)
 {
-    const QJsonObject root = document.object();
-    const QJsonValue title = root.value(QLatin1String("title"));
-    if (!document.isObject() || !title.isString() || !root.value(QLatin1String("status")).isDouble())
-        return {};
-    // Cut each part first, so that a huge one costs no more than its kept part.
-    const QString titleText = SafeText(title.toString(), kProblemMost);
-    const QString detail = SafeText(root.value(QLatin1String("detail")).toString(), kProblemMost);
-    if (detail.isEmpty() || detail == titleText)
-        return titleText;
-    return SafeText(titleText + QStringLiteral(": ") + detail, kProblemMost);
+    const std::optional<JsonProblem> problem = ProblemOf(document);
+    return problem ? problem->text : QString();
 }
 
 // A reply of the wrong shape: the service's own words when it is one of its
@@ -352,11 +290,10 @@ void FillTable(const std::vector<Period> &periods, ForecastExtraction &out)
 
 std::optional<QString> ApiPointsPath(const QString &latitude, const QString &longitude)
 {
-    const std::optional<QString> lat = DegreesText(latitude, 90.0);
-    const std::optional<QString> lon = DegreesText(longitude, 180.0);
-    if (!lat || !lon)
+    const std::optional<QString> place = PlaceText(latitude, longitude);
+    if (!place)
         return std::nullopt;
-    return QStringLiteral("/points/") + *lat + u',' + *lon;
+    return QStringLiteral("/points/") + *place;
 }
 
 QString ApiLatestObservationPath(const ApiStation &station)

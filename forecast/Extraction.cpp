@@ -87,19 +87,6 @@ QStringList FieldsOf(const pugi::xml_node &element, const char *what)
 
 } // namespace
 
-QDateTime ReadIssueTime(const QString &text)
-{
-    // An ISO date and time is a few dozen characters; anything longer is not one.
-    constexpr qsizetype kLongestIssued = 64;
-    const QString trimmed = text.trimmed();
-    if (trimmed.size() > kLongestIssued)
-        return {};
-    const QDateTime issued = QDateTime::fromString(trimmed, Qt::ISODate);
-    if (!issued.isValid() || (issued.timeSpec() != Qt::OffsetFromUTC && issued.timeSpec() != Qt::UTC))
-        return {};
-    return issued;
-}
-
 QString ConditionSummary(const QString &text)
 {
     int cut = InStr16(text, QStringLiteral("."));

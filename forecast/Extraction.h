@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DateValue.h"   // ReadIssueTime, for the readers of both kinds of reply
 #include "common/Result.h"
 
 #include <QDateTime>
@@ -62,7 +63,3 @@ Result<ForecastExtraction> ExtractForecastReply(const QString &reply);
 // its first clause when a comma comes first; wind gusts are always kept. A
 // text past 16-bit positions raises the run-time error.
 QString ConditionSummary(const QString &text);
-
-// When a reply was made, from its ISO 8601 text: only a date and time with
-// its offset (or "Z") tells the instant; anything else is invalid.
-QDateTime ReadIssueTime(const QString &text);

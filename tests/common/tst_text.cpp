@@ -104,25 +104,32 @@ void TextTest::safeText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("most");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("lines");   // SafeLines, which keeps the line breaks, in place of SafeText
     const QString moon = QStringLiteral("\U0001F315"); // two UTF-16 units
-    QTest::newRow("plain") << "Heat Advisory" << 120 << "Heat Advisory";
-    QTest::newRow("exactly the bound") << "abcd" << 4 << "abcd";
-    QTest::newRow("cut at the bound") << "abcdef" << 4 << "abcd";
-    QTest::newRow("no bound, nothing") << "abc" << 0 << "";
-    QTest::newRow("pair within the bound") << "ab" + moon + "c" << 4 << "ab" + moon;
-    QTest::newRow("pair at the cut left out whole") << "ab" + moon + "c" << 3 << "ab";
-    QTest::newRow("no space left at the cut") << "Heat Advisory" << 5 << "Heat";
-    QTest::newRow("runs collapsed before the cut") << "a    b    c" << 3 << "a b";
+    QTest::newRow("plain") << "Heat Advisory" << 120 << "Heat Advisory" << false;
+    QTest::newRow("exactly the bound") << "abcd" << 4 << "abcd" << false;
+    QTest::newRow("cut at the bound") << "abcdef" << 4 << "abcd" << false;
+    QTest::newRow("no bound, nothing") << "abc" << 0 << "" << false;
+    QTest::newRow("pair within the bound") << "ab" + moon + "c" << 4 << "ab" + moon << false;
+    QTest::newRow("pair at the cut left out whole") << "ab" + moon + "c" << 3 << "ab" << false;
+    QTest::newRow("no space left at the cut") << "Heat Advisory" << 5 << "Heat" << false;
+    QTest::newRow("runs collapsed before the cut") << "a    b    c" << 3 << "a b" << false;
     QTest::newRow("tabs and line breaks, ends trimmed")
-        << " \t a\r\n\n b\u2028c\u0085d \t" << 120 << "a b c d";
-    QTest::newRow("C0 and C1 controls") << QStringLiteral("a\u0001b\u007Fc\u009Bd\u001B[1m") << 120 << "abcd[1m";
+        << " \t a\r\n\n b\u2028c\u0085d \t" << 120 << "a b c d" << false;
+    QTest::newRow("C0 and C1 controls") << QStringLiteral("a\u0001b\u007Fc\u009Bd\u001B[1m") << 120 << "abcd[1m" << false;
     QTest::newRow("bidi embeddings, overrides and isolates")
-        << "a\u202Ab\u202Ec\u2066d\u2069e\u200Ff" << 120 << "abcde\u200Ff";
-    QTest::newRow("noncharacters") << "a\uFFFEb\uFFFF" << 120 << "ab";
+        << "a\u202Ab\u202Ec\u2066d\u2069e\u200Ff" << 120 << "abcde\u200Ff" << false;
+    QTest::newRow("noncharacters") << "a\uFFFEb\uFFFF" << 120 << "ab" << false;
     QTest::newRow("lone surrogate halves")
-        << QString(u'a') + QChar(0xD83C) + u'b' + QChar(0xDF15) + u'c' + QChar(0xD83C) << 120 << "abc";
-    QTest::newRow("nothing printable") << "\u0001\t\u202E " << 10 << "";
-    QTest::newRow("markup stays characters") << "<b>x</b> <img src=x>" << 120 << "<b>x</b> <img src=x>";
+        << QString(u'a') + QChar(0xD83C) + u'b' + QChar(0xDF15) + u'c' + QChar(0xD83C) << 120 << "abc" << false;
+    QTest::newRow("nothing printable") << "\u0001\t\u202E " << 10 << "" << false;
+    QTest::newRow("markup stays characters") << "<b>x</b> <img src=x>" << 120 << "<b>x</b> <img src=x>" << false;
+    QTest::newRow("lines: CR LF, CR and line separators one LF each")
+        << "a\r\nb\rc\u2028d\n\ne" << 120 << "a\nb\nc\nd\n\ne" << true;
+    QTest::newRow("lines: spaces kept, a tab a space, ends trimmed") << " \n a  b\tc \r\n\n" << 120 << "a  b c" << true;
+    QTest::newRow("lines: controls and bidi marks dropped") << "a\u0001\u202Eb\u0085c\u2066" << 120 << "abc" << true;
+    QTest::newRow("lines: pair at the cut left out whole") << "ab" + moon + "c" << 3 << "ab" << true;
+    QTest::newRow("lines: no line break left at the cut") << "ab\ncd" << 3 << "ab" << true;
 }
 
 void TextTest::safeText()
@@ -130,7 +137,8 @@ void TextTest::safeText()
     QFETCH(QString, text);
     QFETCH(int, most);
     QFETCH(QString, expected);
-    QCOMPARE(SafeText(text, most), expected);
+    QFETCH(bool, lines);
+    QCOMPARE(lines ? SafeLines(text, most) : SafeText(text, most), expected);
 }
 
 void TextTest::leadingNumber_data()
