@@ -35,8 +35,9 @@ RUN_PACKAGES=(
 )
 # What the tests, the soak run and the benchmarks add (the loopback HTTPS
 # server, the desktop validators, the package check (cpack reads the program
-# with dpkg-shlibdeps and file), Google Benchmark):
-TEST_PACKAGES=(libssl-dev openssl desktop-file-utils appstream dpkg-dev file)
+# with dpkg-shlibdeps and file), the private session bus of the notification
+# test, Google Benchmark):
+TEST_PACKAGES=(libssl-dev openssl desktop-file-utils appstream dpkg-dev file dbus-daemon)
 BENCH_PACKAGES=(libbenchmark-dev)
 # The sanitizer build and the fuzz targets:
 CLANG_PACKAGES=(clang libclang-rt-14-dev llvm)

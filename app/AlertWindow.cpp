@@ -1,0 +1,105 @@
+#include "app/AlertWindow.h"
+
+#include "alerts/AlertText.h"
+
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+
+// A read-only label for a server text: plain, selectable, never a link; it
+// takes the width it is given, so a long word cannot widen the window.
+QLabel *PlainLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setOpenExternalLinks(false);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setWordWrap(true);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+// Several lines of server text, kept as broken, scrolled within a few dozen lines.
+QPlainTextEdit *PlainBox(const QString &text)
+{
+    auto *box = new QPlainTextEdit;
+    box->setReadOnly(true);
+    box->setPlainText(text);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    box->setTabChangesFocus(true);
+    const int line = box->fontMetrics().lineSpacing();
+    box->setMinimumHeight(6 * line);
+    box->setMaximumHeight(24 * line);
+    return box;
+}
+
+} // namespace
+
+AlertWindow::AlertWindow(QWidget *parent) : QWidget(parent, Qt::Window), heading_(PlainLabel(QString()))
+{
+    QFont headingFont = heading_->font();
+    headingFont.setBold(true);
+    heading_->setFont(headingFont);
+    heading_->setAccessibleDescription(QStringLiteral("Headline"));
+
+    auto *page = new QWidget;
+    form_ = new QFormLayout;
+    form_->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    auto *pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(heading_);
+    pageLayout->addLayout(form_);
+    pageLayout->addStretch();
+
+    auto *scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(page);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this, &QWidget::close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(scroll);
+    layout->addWidget(buttons);
+    resize(560, 620);
+}
+
+void AlertWindow::ShowAlert(const Alert &alert, const QLocale &locale)
+{
+    const AlertWindowText text = ComposeAlertWindow(alert, locale);
+    // "[*]" in a title stands for the modified mark; doubled it is itself.
+    setWindowTitle(QString(text.title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    setAccessibleName(text.title);
+    heading_->setText(text.heading);
+    while (form_->rowCount() > 0)
+        form_->removeRow(0);
+    for (const AlertSection &section : text.sections) {
+        QWidget *value = nullptr;
+        if (section.lines) {
+            value = PlainBox(section.text);
+            value->setAccessibleName(section.label);
+        } else {
+            // A label is heard by its name: the field's with its value.
+            value = PlainLabel(section.text);
+            value->setAccessibleName(section.label + QStringLiteral(": ") + section.text);
+        }
+        auto *name = new QLabel(section.label + u':');
+        name->setTextFormat(Qt::PlainText);
+        name->setTextInteractionFlags(Qt::NoTextInteraction);
+        form_->addRow(name, value);
+    }
+    show();
+    raise();
+    activateWindow();
+}
