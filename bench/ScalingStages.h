@@ -16,6 +16,10 @@ QString ForecastStage(const QString &reply);
 // into the extraction, then composition, the moonrise row and the title.
 QString ApiForecastStage(const QString &reply);
 
+// The active alerts' reply to what the window shows of it: the alerts read,
+// those to show in their order, the strip and every alert's window text.
+QString AlertsStage(const QString &reply);
+
 // Sun/moon reply to the text box lines, the title and the picture number.
 QString SunMoonStage(const QString &reply);
 

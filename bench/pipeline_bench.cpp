@@ -2,12 +2,15 @@
 //  - forecast/<reply>: load and flatten the DWML reply, both extraction
 //    scans, and the display content (label, text box, rows, title);
 //  - sunmoon/<reply>: the sun/moon reply scan, its composition and the moon
-//    picture number.
+//    picture number;
+//  - alerts/read-200: reading an alerts reply of 200 alerts, each the
+//    recorded DeLand flood warning with an id of its own (target: under 20 ms).
 // Each runs in repetitions and reports mean, median and spread; the figures
 // to compare with the targets are the medians.
 //
 //     selvorra_pipeline_bench [Google Benchmark options]
 
+#include "alerts/Alerts.h"
 #include "almanac/Almanac.h"
 #include "forecast/Display.h"
 
@@ -20,6 +23,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 namespace {
 
@@ -108,6 +112,40 @@ void RegisterSunMoon(const QString &name, const QString &reply)
         ->ReportAggregatesOnly(true);
 }
 
+// The recorded alerts reply with its one feature repeated `count` times,
+// each with an id of its own; empty when the reply is absent.
+QString RepeatedAlerts(int count)
+{
+    const QString reply = ReadReply(kFixtures + QStringLiteral("/nws-api/deland-2022-10-18-alerts-active.json"));
+    const QString open = QStringLiteral("\"features\": ["), close = QStringLiteral("\n    ],\n    \"title\"");
+    const qsizetype from = reply.indexOf(open) + open.size(), to = reply.indexOf(close);
+    if (reply.isEmpty() || from < open.size() || to < from)
+        return {};
+    const QString feature = reply.mid(from, to - from);
+    QStringList features;
+    for (int n = 0; n < count; ++n)
+        features << QString(feature).replace(QStringLiteral("dd4ff7b5442e3279bfd86a449cd181e63e5db0fd"),
+                                             QStringLiteral("%1").arg(n, 40, 16, QLatin1Char('0')));
+    return reply.left(from) + features.join(u',') + reply.mid(to);
+}
+
+void RegisterAlerts(const QString &reply)
+{
+    benchmark::RegisterBenchmark("alerts/read-200", [reply](benchmark::State &state) {
+        size_t alerts = 0;
+        for (auto _ : state) {
+            const Result<AlertsReply> read = ReadAlerts(reply);
+            alerts = read.value.alerts.size();
+            benchmark::DoNotOptimize(read.value.alerts.data());
+        }
+        state.SetLabel(std::to_string(alerts) + " alerts read");
+        state.SetBytesProcessed(state.iterations() * reply.size());
+    })
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true);
+}
+
 // Every reply in one folder of the recorded replies, by file name.
 int RegisterFolder(const QString &folder, const QString &pattern, void (*add)(const QString &, const QString &))
 {
@@ -132,7 +170,10 @@ int main(int argc, char **argv)
         return 1;
     const int forecasts = RegisterFolder(QStringLiteral("nws"), QStringLiteral("*.xml"), RegisterForecast);
     const int sunMoon = RegisterFolder(QStringLiteral("usno"), QStringLiteral("*.json"), RegisterSunMoon);
-    if (forecasts + sunMoon == 0) {
+    const QString alerts = RepeatedAlerts(kMostAlerts);
+    if (!alerts.isEmpty())
+        RegisterAlerts(alerts);
+    if (forecasts + sunMoon == 0 && alerts.isEmpty()) {
         std::printf("pipeline figures skipped: the recorded service replies (%s) are not there\n",
                     qPrintable(QDir::cleanPath(kFixtures)));
         return 0;

@@ -268,6 +268,51 @@ std::string ApiDeepArrays(size_t bytes)
     return ApiReply(ApiPeriod(1, "Sunny."), extra);
 }
 
+// An alerts reply of the service's JSON interface listing these features.
+std::string AlertsReply(const std::string &features)
+{
+    return "{\n    \"type\": \"FeatureCollection\",\n    \"features\": [\n" + features
+        + "\n    ],\n    \"title\": \"current watches, warnings, and advisories\",\n"
+          "    \"updated\": \"2026-12-08T11:00:00+00:00\"\n}";
+}
+
+// One alert as the service sends it, written compactly, with `description` as its description.
+std::string AlertFeature(int number, const std::string &description)
+{
+    const std::string n = std::to_string(number);
+    const std::string id = "https://api.weather.gov/alerts/urn:oid:2.49.0.1.840.0." + n + ".001.1";
+    return "{\"id\": \"" + id + "\", \"type\": \"Feature\", \"geometry\": {\"type\": \"Polygon\", \"coordinates\": "
+           "[[[-81.39, 28.9], [-81.5, 29.08], [-81.42, 29.1], [-81.39, 28.9]]]}, \"properties\": {\"@id\": \"" + id
+        + "\", \"areaDesc\": \"Lake, FL; Volusia, FL\", \"references\": [], \"sent\": \"2026-12-08T05:15:00-05:00\", "
+          "\"onset\": \"2026-12-08T05:15:00-05:00\", \"expires\": \"2026-12-09T11:00:00-05:00\", \"ends\": null, "
+          "\"status\": \"Actual\", \"messageType\": \"Alert\", \"severity\": \"" + (number % 3 ? "Severe" : "Moderate")
+        + "\", \"certainty\": \"Observed\", \"urgency\": \"Immediate\", \"event\": \"Flood Warning " + n
+        + "\", \"senderName\": \"NWS Melbourne FL\", "
+          "\"headline\": \"Flood Warning issued December 8 at 5:15AM EST by NWS Melbourne FL\", \"description\": \""
+        + description + "\", \"instruction\": \"Turn around, don't drown when encountering flooded roads.\", "
+          "\"parameters\": {\"VTEC\": [\"/O.NEW.KMLB.FL.W." + std::to_string(1000 + number % 9000)
+        + ".261208T1015Z-000000T0000Z/\"]}}}";
+}
+
+// A thousand alerts filling the size, each with a description of a thousandth of it.
+std::string ThousandAlerts(size_t bytes)
+{
+    const size_t frame = 1000 * (AlertFeature(1000, "").size() + 2) + AlertsReply("").size();
+    const std::string description =
+        Repeat("* WHAT...Major flooding is occurring.\\n\\n", bytes > frame ? (bytes - frame) / 1000 : 0);
+    std::string features;
+    features.reserve(bytes);
+    for (int n = 1; n <= 1000; ++n)
+        features += (n > 1 ? ",\n" : "") + AlertFeature(n, description);
+    return AlertsReply(features);
+}
+
+// One alert whose description is the whole size, in lines as the service breaks them.
+std::string AlertLongDescription(size_t bytes)
+{
+    return AlertsReply(AlertFeature(1, Repeat("major flooding occurs to many structures\\n", bytes - 3000)));
+}
+
 // A sun/moon reply in the layout of the Naval Observatory's one-day reply.
 // `label` is the label's value, `moonEntries` goes before the moon's rise.
 std::string SunMoonReply(const std::string &label, const std::string &moonEntries)
@@ -379,6 +424,8 @@ std::vector<Shape> Shapes()
         {"api forecast: 1000 periods, long texts", Input::Reply, ApiLongTexts, ApiForecastStage},
         {"api forecast: one worded forecast", Input::Reply, ApiLongText, ApiForecastStage},
         {"api forecast: arrays nested 60 deep", Input::Reply, ApiDeepArrays, ApiForecastStage},
+        {"alerts: a thousand alerts", Input::Reply, ThousandAlerts, AlertsStage},
+        {"alerts: one 1 MiB description", Input::Reply, AlertLongDescription, AlertsStage},
         {"sun/moon: flood of commas", Input::Reply, CommaFlood, SunMoonStage},
         {"sun/moon: one long line, no commas", Input::Reply, SunMoonLongLine, SunMoonStage},
         {"sun/moon: many marker pieces", Input::Reply, MarkerPieces, SunMoonStage},

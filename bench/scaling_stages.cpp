@@ -2,6 +2,7 @@
 // stage's signature changes, this file follows.
 #include "ScalingStages.h"
 
+#include "alerts/AlertText.h"
 #include "almanac/Almanac.h"
 #include "startup/StartupFiles.h"
 #include "common/RuntimeError.h"
@@ -66,6 +67,22 @@ QString ApiForecastStage(const QString &reply)
     sink = view.value.text1.size() + view.value.rows.size() + mapped.value.periodTexts[1].size()
         + ForecastTitle(view.value.temperatureText, QString()).size();
     return !view ? QStringLiteral("display stopped: ") + view.reason.left(50) : QStringLiteral("shown");
+}
+
+QString AlertsStage(const QString &reply)
+{
+    const Result<AlertsReply> read = ReadAlerts(reply);
+    if (!read)
+        return QStringLiteral("refused: ") + read.rule;
+    const QDateTime now(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    const std::vector<Alert> active = ActiveAlerts(read.value.alerts, now);
+    const AlertStrip strip = ComposeAlertStrip(active);
+    qsizetype shown = strip.text.size() + strip.accessibleDescription.size() + strip.toolTip.size();
+    for (const Alert &alert : active)
+        for (const AlertSection &section : ComposeAlertWindow(alert, Locale()).sections)
+            shown += section.text.size();
+    sink = shown;
+    return QStringLiteral("shown %1 alerts").arg(active.size());
 }
 
 QString SunMoonStage(const QString &reply)
