@@ -1,19 +1,28 @@
 // The desktop notifications against a stand-in notification server on a
 // private session bus: the exact Notify call, closing, the actions and no
-// server at all.
+// server at all. The alert window: every server text shown as written (cut
+// to its bound), plain, its line breaks kept, with nothing to activate.
 
+#include "alerts/AlertText.h"
+#include "app/AlertWindow.h"
 #include "app/DesktopNotifier.h"
+#include "common/Text.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLabel>
 #include <QMutex>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -187,7 +196,50 @@ private slots:
         QCOMPARE(unconnected.Notify("Tornado Warning", "Take shelter.", 2), 0u);
         QVERIFY2(clock.elapsed() < 900, qPrintable(QString::number(clock.elapsed())));
     }
+
+    void alertWindow_data()
+    {
+        QTest::addColumn<QString>("text");   // put into every text of the alert
+        QTest::newRow("markup and a link") << R"(<b>bold</b> <a href="https://example.com/x">here</a> https://example.com)";
+        QTest::newRow("entities, a script, a title mark") << "&amp; &lt;i&gt; &#x41; <script>alert(1)</script> [*]";
+        QTest::newRow("a 1 MiB line") << QString(1 << 20, u'x');
+    }
+
+    void alertWindow()
+    {
+        QFETCH(QString, text);
+        Alert alert;
+        for (QString *field : {&alert.event, &alert.headline, &alert.areaDesc, &alert.sender, &alert.urgency})
+            *field = text;
+        alert.description = alert.instruction = text + "\nsecond line\n\n" + text;
+        AlertWindow window;
+        window.ShowAlert(Alert{}, QLocale::c());   // the window is reused
+        window.ShowAlert(alert, QLocale::c());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const AlertWindowText composed = ComposeAlertWindow(alert, QLocale::c());
+        QCOMPARE(window.windowHandle()->title(), composed.title);
+        QStringList shown, expected{composed.heading};
+        for (const QLabel *label : window.findChildren<QLabel *>()) {
+            QVERIFY(label->textFormat() == Qt::PlainText && !label->openExternalLinks());
+            QVERIFY(!(label->textInteractionFlags() & (Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard)));
+            shown << label->text();
+        }
+        for (const QPlainTextEdit *box : window.findChildren<QPlainTextEdit *>())
+            shown << box->accessibleName() + ": " + box->toPlainText() + (box->isReadOnly() ? "" : " (editable)");
+        for (const AlertSection &section : composed.sections)
+            expected << section.label + ":" << (section.lines ? QString() : section.text);
+        for (const AlertSection &section : composed.sections)
+            if (section.lines)
+                expected << section.label + ": " + section.text;
+        expected.removeAll(QString());
+        QCOMPARE(shown, expected);
+        // As written within their bounds, the line breaks kept.
+        QVERIFY(shown.contains(SafeText(text, kAlertTextMost)) && shown.contains(SafeText(text, kAlertNameMost)));
+        QVERIFY(shown.contains("Description: " + SafeLines(alert.description, kAlertTextMost)));
+        window.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close)->click();
+        QVERIFY(!window.isVisible());
+    }
 };
 
-QTEST_GUILESS_MAIN(NotificationsTest)
+QTEST_MAIN(NotificationsTest)
 #include "tst_notifications.moc"
