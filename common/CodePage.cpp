@@ -38,18 +38,19 @@ QByteArray ToCp1252(const QString &text)
     // One byte a character at most: written in place, then cut to its length.
     QByteArray out(text.size(), Qt::Uninitialized);
     char *dst = out.data();
+    const char16_t *src = reinterpret_cast<const char16_t *>(text.constData());
+    const qsizetype size = text.size();
     qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        // A character outside the basic plane is one character: one "?".
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size()
-            && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            dst[n++] = '?';
-            ++i;
-            continue;
-        }
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = src[i];
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             dst[n++] = static_cast<char>(c);
+            continue;
+        }
+        // A character outside the basic plane is one character: one "?".
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(src[i + 1])) {
+            dst[n++] = '?';
+            ++i;
             continue;
         }
         char mapped = '?';
