@@ -14,8 +14,8 @@
 
 namespace {
 
-// A read-only label for a server text: plain, selectable, never a link; it
-// takes the width it is given, so a long word cannot widen the window.
+// A read-only label for a server text: plain, selectable, never a link; a
+// long word cannot widen the window, it is cut at the window's edge.
 QLabel *PlainLabel(const QString &text)
 {
     auto *label = new QLabel(text);
@@ -23,11 +23,12 @@ QLabel *PlainLabel(const QString &text)
     label->setOpenExternalLinks(false);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setMinimumWidth(1);
     return label;
 }
 
-// Several lines of server text, kept as broken, scrolled within a few dozen lines.
+// Several lines of server text, kept as broken; it grows with the window and scrolls.
 QPlainTextEdit *PlainBox(const QString &text)
 {
     auto *box = new QPlainTextEdit;
@@ -36,9 +37,7 @@ QPlainTextEdit *PlainBox(const QString &text)
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     box->setTabChangesFocus(true);
-    const int line = box->fontMetrics().lineSpacing();
-    box->setMinimumHeight(6 * line);
-    box->setMaximumHeight(24 * line);
+    box->setMinimumHeight(6 * box->fontMetrics().lineSpacing());
     return box;
 }
 
@@ -54,10 +53,10 @@ AlertWindow::AlertWindow(QWidget *parent) : QWidget(parent, Qt::Window), heading
     auto *page = new QWidget;
     form_ = new QFormLayout;
     form_->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    form_->setLabelAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto *pageLayout = new QVBoxLayout(page);
     pageLayout->addWidget(heading_);
-    pageLayout->addLayout(form_);
-    pageLayout->addStretch();
+    pageLayout->addLayout(form_, 1);
 
     auto *scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
