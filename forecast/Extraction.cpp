@@ -369,23 +369,10 @@ QDateTime IssuedOf(const pugi::xml_node &root)
     return ReadIssueTime(Utf8(root.child("head").child("product").child("creation-date").text().get()));
 }
 
-// Parsed as a fragment so that what lies outside the root element stays in
-// the document, where the tree check can refuse it.
-constexpr unsigned kParseOptions =
-    pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
-
 // A refusal that keeps the reply from being read.
 void Refuse(Result<ForecastExtraction> &result, QString rule, QString reason)
 {
     result = Result<ForecastExtraction>::Failure(Outcome::NotLoaded, std::move(rule), std::move(reason));
-}
-
-// The parser's refusal, at the place it names.
-QString ParseReason(const QString &reply, const pugi::xml_parse_result &parsed)
-{
-    if (parsed.status == pugi::status_out_of_memory)
-        return QStringLiteral("the reply is too large to be read: out of memory");
-    return NotWellFormedReason(reply, IndexOfUtf8Offset(reply, parsed.offset));
 }
 
 // The extraction itself; a scan that meets a value out of its bounds stops
@@ -402,23 +389,10 @@ void Extract(const QString &reply, Result<ForecastExtraction> &result)
     const ReplyShape shape = ShapeOf(reply, minimumAt, maximumAt);
     result.value.nightFirst = shape.nightFirst;
 
-    if (WellFormedness text = WellFormedText(reply); !text) {
-        Refuse(result, std::move(text.rule), std::move(text.reason));
-        return;
-    }
-    // The reply is already text; its own encoding declaration no longer
-    // applies, so the parser is told the encoding of the buffer it gets.
-    // Parsed in place: the document lives in this buffer, not in a copy.
-    QByteArray utf8 = reply.toUtf8();
+    QByteArray utf8;
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed =
-        document.load_buffer_inplace(utf8.data(), static_cast<size_t>(utf8.size()), kParseOptions, pugi::encoding_utf8);
-    if (!parsed) {
-        Refuse(result, QStringLiteral("parse"), ParseReason(reply, parsed));
-        return;
-    }
-    if (WellFormedness tree = WellFormedTree(document, reply); !tree) {
-        Refuse(result, std::move(tree.rule), std::move(tree.reason));
+    if (WellFormedness loaded = LoadReply(reply, utf8, document); !loaded) {
+        Refuse(result, std::move(loaded.rule), std::move(loaded.reason));
         return;
     }
 

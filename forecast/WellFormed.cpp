@@ -537,3 +537,33 @@ WellFormedness WellFormedTree(const pugi::xml_document &document, const QString 
         return {QStringLiteral("root-element"), QStringLiteral("the reply holds no root element")};
     return {};
 }
+
+namespace {
+
+// Parsed as a fragment so that what lies outside the root element stays in
+// the document, where the tree check can refuse it.
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
+
+// The parser's refusal, at the place it names.
+QString ParseReason(const QString &reply, const pugi::xml_parse_result &parsed)
+{
+    if (parsed.status == pugi::status_out_of_memory)
+        return QStringLiteral("the reply is too large to be read: out of memory");
+    return NotWellFormedReason(reply, IndexOfUtf8Offset(reply, parsed.offset));
+}
+
+} // namespace
+
+WellFormedness LoadReply(const QString &reply, QByteArray &buffer, pugi::xml_document &document)
+{
+    if (WellFormedness text = WellFormedText(reply); !text)
+        return text;
+    // Parsed in place: the document lives in this buffer, not in a copy.
+    buffer = reply.toUtf8();
+    const pugi::xml_parse_result parsed = document.load_buffer_inplace(
+        buffer.data(), static_cast<size_t>(buffer.size()), kParseOptions, pugi::encoding_utf8);
+    if (!parsed)
+        return {QStringLiteral("parse"), ParseReason(reply, parsed)};
+    return WellFormedTree(document, reply);
+}

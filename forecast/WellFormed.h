@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstddef>
@@ -34,6 +35,13 @@ WellFormedness WellFormedText(const QString &reply);
 // prefix. `reply` is the text whose UTF-8 form the document was parsed from
 // in place; it gives the place of a refusal.
 WellFormedness WellFormedTree(const pugi::xml_document &document, const QString &reply);
+
+// The reply checked and loaded: its text (WellFormedText), then parsed in
+// place from `buffer`, which gets the reply's UTF-8 form and must outlive
+// the document (rule "parse" when the parser refuses it, with where), then
+// its tree (WellFormedTree). The reply's own encoding declaration no longer
+// applies: the reply is already text.
+WellFormedness LoadReply(const QString &reply, QByteArray &buffer, pugi::xml_document &document);
 
 // "line L, column C" (both 1-based; lines end at LF, CR LF or CR, and a
 // column counts characters) of the reply's character at `index`.
