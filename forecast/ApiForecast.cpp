@@ -1,5 +1,6 @@
 #include "forecast/ApiForecast.h"
 
+#include "forecast/ApiJson.h"
 #include "common/JsonReply.h"
 #include "common/Text.h"
 
@@ -13,35 +14,22 @@
 #include <optional>
 #include <vector>
 
+namespace apijson {
+
 namespace {
 
-constexpr qsizetype kLongestAddress = 2048;
-constexpr qsizetype kQuotedAddressMost = 100;
-constexpr qsizetype kStationNameMost = 100;
-constexpr qsizetype kLongestStationId = 8;
-constexpr qsizetype kPeriodNameMost = 60;
-constexpr qsizetype kPeriodTextMost = 1000;   // as the page's worded forecasts are kept
-constexpr int kLastTableRow = 10;
-constexpr int kLastShownRow = 7;
-
-template <typename T>
-void Refuse(Result<T> &result, Outcome outcome, QString rule, QString reason)
-{
-    result = Result<T>::Failure(outcome, std::move(rule), std::move(reason), std::move(result.value));
-}
-
-// No text of the service comes near this (a worded forecast is a few
-// hundred bytes, an alert's description a few thousand); one that does
-// would only be copied whole to be cut to its first thousand characters.
+// No text of the service comes near the bound on one text (a worded
+// forecast is a few hundred bytes, an alert's description a few thousand);
+// one that does would only be copied whole to be cut to what is kept.
 constexpr JsonBounds kApiBounds{0, kMaxApiNesting, kMaxApiContainers, 64 * 1024};
 
-// The reply's JSON, or the refusal in `result`.
-template <typename T>
-std::optional<QJsonDocument> Load(const QString &reply, Result<T> &result)
+} // namespace
+
+std::optional<QJsonDocument> LoadJson(const QString &reply, Refusal &refusal)
 {
-    Result<QJsonDocument> loaded = LoadJson(reply, kApiBounds);
+    Result<QJsonDocument> loaded = ::LoadJson(reply, kApiBounds);
     if (!loaded) {
-        Refuse(result, loaded.outcome, loaded.rule, loaded.reason);
+        refusal = {loaded.outcome, loaded.rule, loaded.reason};
         return std::nullopt;
     }
     return std::move(loaded.value);
@@ -53,24 +41,111 @@ QString ProblemTextOf(const QJsonDocument &document)
     return problem ? problem->text : QString();
 }
 
-// A reply of the wrong shape: the service's own words when it is one of its
-// error replies, else `rule` and `reason`.
-template <typename T>
-void Missing(Result<T> &result, const QJsonDocument &document, QString rule, QString reason)
-{
-    if (const QString problem = ProblemTextOf(document); !problem.isEmpty())
-        Refuse(result, Outcome::Absent, QStringLiteral("problem"), QStringLiteral("the service answered: ") + problem);
-    else
-        Refuse(result, Outcome::Absent, std::move(rule), std::move(reason));
-}
-
-// The GeoJSON reply's properties; the JSON-LD form has them at the top.
 QJsonObject Properties(const QJsonDocument &document)
 {
     const QJsonObject root = document.object();
     const QJsonValue properties = root.value(QLatin1String("properties"));
     return properties.isObject() ? properties.toObject() : root;
 }
+
+std::optional<double> NumberOf(const QJsonValue &value)
+{
+    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+        return std::nullopt;
+    return value.toDouble();
+}
+
+std::optional<Measured> MeasuredOf(const QJsonValue &quantity)
+{
+    const QJsonObject object = quantity.toObject();
+    const std::optional<double> value = NumberOf(object.value(QLatin1String("value")));
+    if (!value)
+        return std::nullopt;
+    const QString code = object.value(QLatin1String("unitCode")).toString();
+    const qsizetype colon = code.indexOf(u':');
+    return Measured{*value, colon >= 0 ? code.mid(colon + 1) : code};
+}
+
+std::optional<double> Within(std::optional<double> value, double lowest, double highest)
+{
+    if (!value || *value < lowest || *value > highest)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> Fahrenheit(double value, const QString &unit)
+{
+    std::optional<double> f;
+    if (unit == u"degF" || unit == u"F")
+        f = value;
+    else if (unit == u"degC" || unit == u"C")
+        f = value * 9.0 / 5.0 + 32.0;
+    else if (unit == u"K")
+        f = (value - 273.15) * 9.0 / 5.0 + 32.0;
+    return Within(f, -150, 200);
+}
+
+std::optional<double> Fahrenheit(const std::optional<Measured> &measured)
+{
+    return measured ? Fahrenheit(measured->value, measured->unit) : std::nullopt;
+}
+
+std::optional<double> MilesPerHour(double value, const QString &unit)
+{
+    constexpr double kKilometresPerMile = 1.609344;
+    std::optional<double> mph;
+    if (unit == u"mph")
+        mph = value;
+    else if (unit == u"km_h-1")
+        mph = value / kKilometresPerMile;
+    else if (unit == u"m_s-1")
+        mph = value * 3.6 / kKilometresPerMile;
+    return Within(mph, 0, 500);
+}
+
+std::optional<double> PeriodFahrenheit(const QJsonObject &period)
+{
+    const QJsonValue temperature = period.value(QLatin1String("temperature"));
+    if (temperature.isObject())
+        return Fahrenheit(MeasuredOf(temperature));
+    const std::optional<double> value = NumberOf(temperature);
+    if (!value)
+        return std::nullopt;
+    return Fahrenheit(*value, period.value(QLatin1String("temperatureUnit")).toString());
+}
+
+std::optional<double> PeriodChance(const QJsonObject &period)
+{
+    const QJsonObject chance = period.value(QLatin1String("probabilityOfPrecipitation")).toObject();
+    const QJsonValue unit = chance.value(QLatin1String("unitCode"));
+    if (!unit.isUndefined() && !unit.toString().endsWith(QLatin1String(":percent")))
+        return std::nullopt;
+    const std::optional<double> value = Within(NumberOf(chance.value(QLatin1String("value"))), 0, 100);
+    return value ? std::optional<double>(std::round(*value)) : std::nullopt;
+}
+
+QDateTime IssuedOf(const QJsonObject &properties)
+{
+    QJsonValue value = properties.value(QLatin1String("updateTime"));
+    if (!value.isString())
+        value = properties.value(QLatin1String("updated"));
+    return ReadIssueTime(value.toString());
+}
+
+} // namespace apijson
+
+namespace {
+
+using namespace apijson;
+
+constexpr qsizetype kLongestAddress = 2048;
+constexpr qsizetype kQuotedAddressMost = 100;
+constexpr qsizetype kStationNameMost = 100;
+constexpr qsizetype kLongestStationId = 8;
+constexpr qsizetype kPeriodNameMost = 60;
+constexpr qsizetype kPeriodTextMost = 1000;   // as the page's worded forecasts are kept
+constexpr int kLastTableRow = 10;
+constexpr int kLastShownRow = 7;
 
 bool PlainAddress(const QString &address)
 {
@@ -114,55 +189,8 @@ QString WholeText(double value)
     return QString::number(whole == 0.0 ? 0.0 : whole, 'f', 0);
 }
 
-// A number of the reply, when it is one.
-std::optional<double> NumberOf(const QJsonValue &value)
+QString TemperatureText(const std::optional<double> &f)
 {
-    if (!value.isDouble() || !std::isfinite(value.toDouble()))
-        return std::nullopt;
-    return value.toDouble();
-}
-
-// A measured value: {"value": number, "unitCode": "wmoUnit:..."}. The unit
-// comes without its prefix ("wmoUnit:" or "unit:").
-struct Measured {
-    double value = 0;
-    QString unit;
-};
-
-std::optional<Measured> MeasuredOf(const QJsonValue &quantity)
-{
-    const QJsonObject object = quantity.toObject();
-    const std::optional<double> value = NumberOf(object.value(QLatin1String("value")));
-    if (!value)
-        return std::nullopt;
-    const QString code = object.value(QLatin1String("unitCode")).toString();
-    const qsizetype colon = code.indexOf(u':');
-    return Measured{*value, colon >= 0 ? code.mid(colon + 1) : code};
-}
-
-// Bounds beyond any weather on Earth: a value past them is no reading.
-std::optional<double> Within(std::optional<double> value, double lowest, double highest)
-{
-    if (!value || *value < lowest || *value > highest)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<double> Fahrenheit(double value, const QString &unit)
-{
-    std::optional<double> f;
-    if (unit == u"degF" || unit == u"F")
-        f = value;
-    else if (unit == u"degC" || unit == u"C")
-        f = value * 9.0 / 5.0 + 32.0;
-    else if (unit == u"K")
-        f = (value - 273.15) * 9.0 / 5.0 + 32.0;
-    return Within(f, -150, 200);
-}
-
-QString TemperatureText(const std::optional<Measured> &m)
-{
-    const std::optional<double> f = m ? Fahrenheit(m->value, m->unit) : std::nullopt;
     return f ? WholeText(*f) : QString();
 }
 
@@ -205,29 +233,6 @@ struct Period {
     QString text;
 };
 
-// The forecast's temperature: a number with temperatureUnit "F" or "C", or
-// (newer replies) a measured value.
-QString PeriodTemperature(const QJsonObject &period)
-{
-    const QJsonValue temperature = period.value(QLatin1String("temperature"));
-    if (temperature.isObject())
-        return TemperatureText(MeasuredOf(temperature));
-    const std::optional<double> value = NumberOf(temperature);
-    if (!value)
-        return {};
-    return TemperatureText(Measured{*value, period.value(QLatin1String("temperatureUnit")).toString()});
-}
-
-std::optional<double> PeriodChance(const QJsonObject &period)
-{
-    const QJsonObject chance = period.value(QLatin1String("probabilityOfPrecipitation")).toObject();
-    const QJsonValue unit = chance.value(QLatin1String("unitCode"));
-    if (!unit.isUndefined() && !unit.toString().endsWith(QLatin1String(":percent")))
-        return std::nullopt;
-    const std::optional<double> value = Within(NumberOf(chance.value(QLatin1String("value"))), 0, 100);
-    return value ? std::optional<double>(std::round(*value)) : std::nullopt;
-}
-
 std::optional<Period> PeriodOf(const QJsonValue &value)
 {
     const QJsonObject period = value.toObject();
@@ -235,7 +240,7 @@ std::optional<Period> PeriodOf(const QJsonValue &value)
     if (!value.isObject() || !daytime.isBool())
         return std::nullopt;
     return Period{daytime.toBool(), SafeText(period.value(QLatin1String("name")).toString(), kPeriodNameMost),
-                  PeriodTemperature(period), PeriodChance(period),
+                  TemperatureText(PeriodFahrenheit(period)), PeriodChance(period),
                   SafeText(period.value(QLatin1String("detailedForecast")).toString(), kPeriodTextMost)};
 }
 
@@ -244,14 +249,6 @@ QString ChanceText(std::optional<double> own, std::optional<double> night)
     if (night && (!own || *own < *night))
         own = night;
     return own ? WholeText(*own) + u'%' : QString();
-}
-
-QDateTime IssuedOf(const QJsonObject &properties)
-{
-    QJsonValue value = properties.value(QLatin1String("updateTime"));
-    if (!value.isString())
-        value = properties.value(QLatin1String("updated"));
-    return ReadIssueTime(value.toString());
 }
 
 // The periods into the table, column by column as the page's scans fill it.
@@ -309,11 +306,16 @@ Result<ApiPoint> ReadApiPoint(const QString &reply, const QString &origin)
         return result;
     const QJsonObject properties = Properties(*document);
     ApiPoint point;
-    if (Followable(properties, "forecast", QStringLiteral("forecast"), origin, point.forecastUrl, result, *document)
-        && Followable(properties, "observationStations", QStringLiteral("stations"), origin, point.stationsUrl,
-                      result, *document))
-        return Result<ApiPoint>::Of(std::move(point));
-    return result;
+    if (!Followable(properties, "forecast", QStringLiteral("forecast"), origin, point.forecastUrl, result, *document)
+        || !Followable(properties, "observationStations", QStringLiteral("stations"), origin, point.stationsUrl,
+                       result, *document))
+        return result;
+    // A reply without an hourly forecast costs only the hourly window.
+    if (!properties.value(QLatin1String("forecastHourly")).toString().isEmpty()
+        && !Followable(properties, "forecastHourly", QStringLiteral("hourly"), origin, point.forecastHourlyUrl, result,
+                       *document))
+        return result;
+    return Result<ApiPoint>::Of(std::move(point));
 }
 
 Result<ApiStation> ReadFirstStation(const QString &stationsReply)
@@ -395,8 +397,8 @@ Result<ForecastExtraction> MapApiObservation(const QString &observationReply, co
         return result;
     }
     ForecastExtraction &out = result.value;
-    out.apparentTemp = TemperatureText(measured("temperature"));
-    out.dewPointText = TemperatureText(measured("dewpoint"));
+    out.apparentTemp = TemperatureText(Fahrenheit(measured("temperature")));
+    out.dewPointText = TemperatureText(Fahrenheit(measured("dewpoint")));
     out.humidityText = HumidityText(measured("relativeHumidity"));
     out.windSpeedText = KnotsText(measured("windSpeed"));
     out.pressureText = InchesOfMercuryText(measured("barometricPressure"));

@@ -25,6 +25,7 @@ inline constexpr long long kMaxApiContainers = 20000; // a real reply holds a fe
 struct ApiPoint {
     QString forecastUrl;   // properties.forecast
     QString stationsUrl;   // properties.observationStations
+    QString forecastHourlyUrl;   // properties.forecastHourly; empty when the reply names none
 };
 
 struct ApiStation {
@@ -48,7 +49,9 @@ QString ApiLatestObservationPath(const ApiStation &station);
 // than 2048 characters or with a character outside printable ASCII is
 // NotLoaded, rule "address". Either reason quotes the address, made safe and
 // cut to 100 characters. Missing addresses: Absent, rule
-// "no-forecast-address" or "no-stations-address".
+// "no-forecast-address" or "no-stations-address". The hourly forecast's
+// address is checked alike when the reply names one (the same rules); a
+// reply without one leaves it empty.
 Result<ApiPoint> ReadApiPoint(const QString &reply, const QString &origin);
 
 // The first station of a stations reply. None: Absent, rule "no-station"; an

@@ -28,10 +28,11 @@ bool ReplyOf(const QString &source, QString &reply)
     QString reply;           \
     if (!ReplyOf(source, reply)) QSKIP(recorded::kAbsent)
 
-QString Points(const QString &forecast)
+QString Points(const QString &forecast, const QString &hourly = QString())
 {
-    return QStringLiteral(R"({"properties": {"forecast": "%1", "observationStations": "%2/gridpoints/TOP/32,81/stations"}})")
-        .arg(forecast, kOrigin);
+    return QStringLiteral(R"({"properties": {"forecast": "%1", "observationStations": "%2/gridpoints/TOP/32,81/stations",)"
+                          R"( "forecastHourly": "%3"}})")
+        .arg(forecast, kOrigin, hourly);
 }
 
 // `count` periods, alternating from a day, each named by its number.
@@ -72,17 +73,20 @@ private slots:
     {
         QTest::addColumn<QString>("source");   // a recorded reply or the reply itself
         QTest::addColumn<QString>("origin");
-        QTest::addColumn<QStringList>("expect");   // rule (empty: Done), forecast address
+        QTest::addColumn<QStringList>("expect");   // rule (empty: Done), forecast address, hourly forecast address
         const QString here = kOrigin;
-        QTest::newRow("linn") << "linn-2025-05-10-points.json" << here << QStringList{"", "https://api.weather.gov/gridpoints/TOP/32,81/forecast"};
-        QTest::newRow("portland") << "portland-2024-04-07-points.json" << here << QStringList{"", "https://api.weather.gov/gridpoints/PQR/114,105/forecast"};
-        QTest::newRow("sumatra 2019 layout") << "sumatra-2019-10-15-points.json" << here << QStringList{"", "https://api.weather.gov/gridpoints/TAE/59,64/forecast"};
-        QTest::newRow("recorded address, loopback origin") << "linn-2025-05-10-points.json" << "https://127.0.0.1:8443" << QStringList{"foreign-address", ""};
-        QTest::newRow("host that starts like ours") << Points("https://api.weather.gov.example.net/f") << here << QStringList{"foreign-address", ""};
-        QTest::newRow("plain http") << Points("http://api.weather.gov/gridpoints/TOP/32,81/forecast") << here << QStringList{"foreign-address", ""};
-        QTest::newRow("control character") << Points("https://api.weather.gov/f\\u0007") << here << QStringList{"address", ""};
-        QTest::newRow("number for the address") << R"({"properties": {"forecast": 7}})" << here << QStringList{"no-forecast-address", ""};
-        QTest::newRow("point outside the US") << "paris-2025-02-28-points-error-404-invalidpoint.json" << here << QStringList{"problem", ""};
+        const QString linn = QStringLiteral("https://api.weather.gov/gridpoints/TOP/32,81/forecast");
+        QTest::newRow("linn") << "linn-2025-05-10-points.json" << here << QStringList{"", linn, linn + "/hourly"};
+        QTest::newRow("portland") << "portland-2024-04-07-points.json" << here << QStringList{"", "https://api.weather.gov/gridpoints/PQR/114,105/forecast", "https://api.weather.gov/gridpoints/PQR/114,105/forecast/hourly"};
+        QTest::newRow("sumatra 2019 layout") << "sumatra-2019-10-15-points.json" << here << QStringList{"", "https://api.weather.gov/gridpoints/TAE/59,64/forecast", "https://api.weather.gov/gridpoints/TAE/59,64/forecast/hourly"};
+        QTest::newRow("recorded address, loopback origin") << "linn-2025-05-10-points.json" << "https://127.0.0.1:8443" << QStringList{"foreign-address", "", ""};
+        QTest::newRow("host that starts like ours") << Points("https://api.weather.gov.example.net/f") << here << QStringList{"foreign-address", "", ""};
+        QTest::newRow("plain http") << Points("http://api.weather.gov/gridpoints/TOP/32,81/forecast") << here << QStringList{"foreign-address", "", ""};
+        QTest::newRow("control character") << Points("https://api.weather.gov/f\\u0007") << here << QStringList{"address", "", ""};
+        QTest::newRow("number for the address") << R"({"properties": {"forecast": 7}})" << here << QStringList{"no-forecast-address", "", ""};
+        QTest::newRow("point outside the US") << "paris-2025-02-28-points-error-404-invalidpoint.json" << here << QStringList{"problem", "", ""};
+        QTest::newRow("no hourly address: the forecast still goes") << Points(linn) << here << QStringList{"", linn, ""};
+        QTest::newRow("hourly address elsewhere") << Points(linn, "https://example.net/hourly") << here << QStringList{"foreign-address", "", ""};
     }
 
     void points()
@@ -92,7 +96,7 @@ private slots:
         QFETCH(QStringList, expect);
         REPLY(source, reply);
         const Result<ApiPoint> point = ReadApiPoint(reply, origin);
-        QCOMPARE((QStringList{point.rule, point.value.forecastUrl}), expect);
+        QCOMPARE((QStringList{point.rule, point.value.forecastUrl, point.value.forecastHourlyUrl}), expect);
         // Every recorded reply names its stations beside its forecast.
         if (expect[0].isEmpty())
             QCOMPARE(point.value.stationsUrl, QString(expect[1]).replace(QStringLiteral("forecast"), QStringLiteral("stations")));
