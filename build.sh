@@ -181,6 +181,8 @@ case "${1:-}" in
     ./bench/selvorra_sky_bench
     echo "== Start-up, memory and connections against two loopback HTTPS servers; offline start from the kept replies"
     QT_QPA_PLATFORM=offscreen ./bench/selvorra_startup_driver
+    echo "== The hourly window: recorded hourly replies read (aim: under 5 ms) and its chart painted (aim: under 4 ms)"
+    QT_QPA_PLATFORM=offscreen ./bench/selvorra_hourly_bench
     echo "== Time and memory of each text stage as hostile inputs grow (1, 4, 16 MiB)"
     ./bench/selvorra_scaling_bench
     ;;

@@ -20,6 +20,10 @@ QString ApiForecastStage(const QString &reply);
 // those to show in their order, the strip and every alert's window text.
 QString AlertsStage(const QString &reply);
 
+// The forecast page's digital forecast to the hourly window's table and its
+// summary, seen at the first hour.
+QString HourlyStage(const QString &reply);
+
 // Sun/moon reply to the text box lines, the title and the picture number.
 QString SunMoonStage(const QString &reply);
 

@@ -9,6 +9,7 @@
 #include "forecast/ForecastQuery.h"
 #include "forecast/Display.h"
 #include "forecast/ApiForecast.h"
+#include "forecast/Hourly.h"
 
 #include <QLocale>
 
@@ -83,6 +84,17 @@ QString AlertsStage(const QString &reply)
             shown += section.text.size();
     sink = shown;
     return QStringLiteral("shown %1 alerts").arg(active.size());
+}
+
+QString HourlyStage(const QString &reply)
+{
+    const Result<HourlyForecast> read = ReadDigitalForecast(reply);
+    if (!read)
+        return QStringLiteral("refused: ") + read.rule;
+    const QDateTime now = read.value.hours.front().start.toUTC();
+    const std::vector<HourlyRow> rows = HourlyTable(read.value, now, Locale());
+    sink = static_cast<qsizetype>(rows.size()) + HourlySummary(read.value, now, Locale()).size();
+    return QStringLiteral("shown, %1 rows").arg(rows.size());
 }
 
 QString SunMoonStage(const QString &reply)
