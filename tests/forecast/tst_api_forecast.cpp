@@ -11,22 +11,7 @@ namespace {
 
 const QString kOrigin = QStringLiteral("https://api.weather.gov");
 
-// `source` itself when it is JSON, else that recorded reply as the download
-// hands it; false when the recordings are absent.
-bool ReplyOf(const QString &source, QString &reply)
-{
-    if (source.startsWith(u'{') || source.startsWith(u'<') || source.startsWith(u'['))
-        reply = source;
-    else if (recorded::Present())
-        reply = recorded::Text(QStringLiteral("nws-api/") + source);
-    else
-        return false;
-    return true;
-}
-
-#define REPLY(source, reply) \
-    QString reply;           \
-    if (!ReplyOf(source, reply)) QSKIP(recorded::kAbsent)
+#define REPLY(source, reply) RECORDED_REPLY(QStringLiteral("nws-api/"), source, reply)
 
 QString Points(const QString &forecast, const QString &hourly = QString())
 {

@@ -9,27 +9,12 @@
 
 namespace {
 
-// `source` itself when it is a reply, else that recorded reply as the
-// download hands it; false when the recordings are absent.
-bool ReplyOf(const QString &source, QString &reply)
-{
-    if (!source.startsWith(QLatin1String("nws-hourly/")))
-        reply = source;
-    else if (recorded::Present())
-        reply = recorded::Text(source);
-    else
-        return false;
-    return true;
-}
+#define REPLY(source, reply) RECORDED_REPLY(QStringLiteral("nws-hourly/"), source, reply)
 
-#define REPLY(source, reply) \
-    QString reply;           \
-    if (!ReplyOf(source, reply)) QSKIP(recorded::kAbsent)
-
-const QString kPop80 = QStringLiteral("nws-hourly/lamesa-2026-04-08-digitaldwml-168h-thunder-pop80.xml");
-const QString kApril11 = QStringLiteral("nws-hourly/lamesa-2026-04-11-digitaldwml-168h.xml");
-const QString kSumatra = QStringLiteral("nws-hourly/sumatra-2019-10-14-forecast-hourly-156-periods.json");
-const QString kWashington = QStringLiteral("nws-hourly/washingtondc-2026-02-06-forecast-hourly-si-156-periods-REFORMATTED.json");
+const QString kPop80 = QStringLiteral("lamesa-2026-04-08-digitaldwml-168h-thunder-pop80.xml");
+const QString kApril11 = QStringLiteral("lamesa-2026-04-11-digitaldwml-168h.xml");
+const QString kSumatra = QStringLiteral("sumatra-2019-10-14-forecast-hourly-156-periods.json");
+const QString kWashington = QStringLiteral("washingtondc-2026-02-06-forecast-hourly-si-156-periods-REFORMATTED.json");
 
 QDateTime Utc(const char *iso)
 {
@@ -161,7 +146,7 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("reason");   // its start
         const QString hour = QStringLiteral("2026-04-08T00:00:00-07:00");
-        QTest::newRow("the empty 200 reply") << "nws-hourly/lamesa-2026-04-27-digitaldwml-EMPTY-200.xml"
+        QTest::newRow("the empty 200 reply") << "lamesa-2026-04-27-digitaldwml-EMPTY-200.xml"
                                              << int(Outcome::NotLoaded) << "empty" << "the reply is empty";
         QTest::newRow("an HTML page") << "<html><body>Service Unavailable</body></html>" << int(Outcome::Absent)
                                       << "no-hours" << "the reply holds no hourly time layout";

@@ -51,6 +51,20 @@ inline QString Text(const QString &relative)
     return FromCp1252(Bytes(relative));
 }
 
+// `source` itself when it is a reply written by the test (it opens with "<",
+// "{" or "["), else the recorded reply of that name in `folder` (e.g.
+// "nws-api/"); false when the recordings are absent.
+inline bool ReplyOf(const QString &folder, const QString &source, QString &reply)
+{
+    if (source.startsWith(u'{') || source.startsWith(u'<') || source.startsWith(u'['))
+        reply = source;
+    else if (Present())
+        reply = Text(folder + source);
+    else
+        return false;
+    return true;
+}
+
 // --- forecast replies (nws/) ------------------------------------------------
 
 struct Forecast {
@@ -286,3 +300,9 @@ inline const QList<const Almanac *> kAlmanacs{&kMayapur, &kReykjavik, &kSvalbard
 inline const Almanac kNothingUsable{};
 
 } // namespace recorded
+
+// Declares `reply`, from `source` as recorded::ReplyOf reads it; the test
+// skips, saying why, when it names a recorded reply and they are absent.
+#define RECORDED_REPLY(folder, source, reply) \
+    QString reply;                            \
+    if (!recorded::ReplyOf(folder, source, reply)) QSKIP(recorded::kAbsent)
