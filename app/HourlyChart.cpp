@@ -34,7 +34,8 @@ bool NightAt(double latitude, double longitude, double jd)
 {
     double newer = jd;
     for (double back = 1; back <= kLongestLookBackDays; back *= 2) {
-        const std::vector<sky::Event> before = sky::RiseSetBetween(sky::Body::Sun, latitude, longitude, jd - back, newer);
+        const std::vector<sky::Event> before =
+            sky::RiseSetBetween(sky::Body::Sun, latitude, longitude, jd - back, newer);
         if (!before.empty())
             return !before.back().rise;
         newer = jd - back;
@@ -122,6 +123,9 @@ QSize HourlyChart::sizeHint() const
 
 void HourlyChart::SetData(const HourlyForecast &forecast, std::vector<NightSpan> nights, const QDateTime &nowUtc)
 {
+    // A refresh keeps the hours the user was looking at, where they are still there.
+    const QDateTime firstShown = hours_.empty() ? QDateTime() : hours_[size_t(first_)].start;
+    const QDateTime focused = focus_ < 0 ? QDateTime() : hours_[size_t(focus_)].start;
     const size_t first = FirstCurrentHour(forecast, nowUtc);
     hours_.assign(forecast.hours.begin() + static_cast<std::ptrdiff_t>(first), forecast.hours.end());
     if (hours_.size() > size_t(kMostTableRows))
@@ -129,9 +133,14 @@ void HourlyChart::SetData(const HourlyForecast &forecast, std::vector<NightSpan>
     nights_ = std::move(nights);
     now_ = nowUtc;
     std::tie(lowest_, highest_) = ScaleOf(hours_);
+    const auto indexOf = [this](const QDateTime &start) {
+        const auto hour = std::find_if(hours_.begin(), hours_.end(), [&](const HourValues &h) { return h.start == start; });
+        return start.isValid() && hour != hours_.end() ? int(hour - hours_.begin()) : -1;
+    };
     first_ = 0;
-    focus_ = -1;
-    setAccessibleDescription(HourlySummary(forecast, nowUtc));
+    ScrollTo(indexOf(firstShown));
+    focus_ = indexOf(focused);
+    setAccessibleDescription(HourlySummary(forecast, nowUtc, locale()));
     update();
 }
 
@@ -374,7 +383,8 @@ void HourlyChart::PaintMarks(QPainter &painter, const QRect &plot) const
     // The first day's name at the left edge, unless its midnight stands close by.
     if (firstMidnight - plot.left() > 70) {
         painter.setPen(text);
-        painter.drawText(QPointF(plot.left() + 3, dayBase), locale().toString(hours_[size_t(first_)].start, QStringLiteral("dddd")));
+        painter.drawText(QPointF(plot.left() + 3, dayBase),
+                         locale().toString(hours_[size_t(first_)].start, QStringLiteral("dddd")));
     }
     const double now = XOf(now_);
     if (now_.isValid() && now >= plot.left() && now <= plot.right()) {
@@ -421,5 +431,6 @@ void HourlyChart::PaintFocus(QPainter &painter, const QRect &plot) const
     painter.setFont(font());
     painter.setPen(palette().text().color());
     const QRect strip(plot.left(), 0, plot.width(), kStripHeight);
-    painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, painter.fontMetrics().elidedText(line, Qt::ElideRight, strip.width()));
+    painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter,
+                     painter.fontMetrics().elidedText(line, Qt::ElideRight, strip.width()));
 }

@@ -38,7 +38,8 @@ public:
     explicit HourlyChart(QWidget *parent = nullptr);
 
     // The hours from the current hour at `nowUtc` on, the nights to shade
-    // and "now"; shows them from the first hour.
+    // and "now"; the first hour shown and the focus hour stay on the hours
+    // they were, while those are still there.
     void SetData(const HourlyForecast &forecast, std::vector<NightSpan> nights, const QDateTime &nowUtc);
 
     // The hour holding `time` (or the first after it) made the focus hour and

@@ -52,6 +52,7 @@ void HourlyWindow::Show(const HourlyContent &content)
         for (int c = 0; c < kHourlyColumns; ++c)
             model_->setItem(r, c, new QStandardItem(rows[size_t(r)].cells[size_t(c)]));
     table_->resizeColumnsToContents();
+    SelectRow(chart_->FocusHour());
 }
 
 void HourlyWindow::SelectRow(int row)

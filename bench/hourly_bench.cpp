@@ -107,7 +107,8 @@ int main(int argc, char **argv)
         }
     }
     if (count == 0) {
-        std::printf("hourly figures skipped: the recorded replies (%s) are not there\n", qPrintable(QDir::cleanPath(kFolder)));
+        std::printf("hourly figures skipped: the recorded replies (%s) are not there\n",
+                    qPrintable(QDir::cleanPath(kFolder)));
         return 0;
     }
     benchmark::RunSpecifiedBenchmarks();

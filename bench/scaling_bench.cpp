@@ -323,7 +323,8 @@ std::string DigitalReply(const std::string &layout, const std::string &series)
            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n<head><product><creation-date "
            "refresh-frequency='PT1H'>2026-04-08T00:11:21-07:00</creation-date></product></head>\n<data>\n"
            "<time-layout time-coordinate=\"local\" summarization=\"none\"><layout-key>k-p1h-n1-0</layout-key>\n"
-        + layout + "</time-layout><parameters applicable-location='point1'>\n" + series + "</parameters>\n</data>\n</dwml>\n";
+        + layout + "</time-layout><parameters applicable-location='point1'>\n" + series
+        + "</parameters>\n</data>\n</dwml>\n";
 }
 
 // Hour `h` counted from midnight of 8 April 2026 in Pacific daylight time.
@@ -340,8 +341,8 @@ std::string HourLayout(int count, size_t pad = 0)
     const std::string spaces(pad, ' ');
     std::string layout;
     for (int h = 0; h < count; ++h)
-        layout += "<start-valid-time>" + spaces + HourTime(h) + "</start-valid-time>\n<end-valid-time>" + HourTime(h + 1)
-            + "</end-valid-time>\n";
+        layout += "<start-valid-time>" + spaces + HourTime(h) + "</start-valid-time>\n"
+            + "<end-valid-time>" + HourTime(h + 1) + "</end-valid-time>\n";
     return layout;
 }
 
@@ -361,13 +362,13 @@ std::string HourlyManyHours(size_t bytes)
 // A week of hours whose first weather value's type is the whole size.
 std::string HourlyLongWeather(size_t bytes)
 {
-    const std::string frame = "<weather time-layout=\"k-p1h-n1-0\"><weather-conditions><value coverage=\"chance\" "
-                              "weather-type=\"\"/></weather-conditions></weather>\n";
+    const std::string open = "<weather time-layout=\"k-p1h-n1-0\"><weather-conditions><value coverage=\"chance\" "
+                             "weather-type=\"";
+    const std::string close = "\"/></weather-conditions></weather>\n";
     const std::string layout = HourLayout(168);
     const std::string temperatures = HourlySeries("temperature", "hourly", Repeat("<value>57</value>", 168 * 17));
-    const std::string type = Repeat("thunderstorms and rain ", bytes - layout.size() - temperatures.size() - frame.size() - 600);
-    return DigitalReply(layout, temperatures + "<weather time-layout=\"k-p1h-n1-0\"><weather-conditions><value "
-                                               "coverage=\"chance\" weather-type=\"" + type + "\"/></weather-conditions></weather>\n");
+    const size_t room = bytes - layout.size() - temperatures.size() - open.size() - close.size() - 600;
+    return DigitalReply(layout, temperatures + open + Repeat("thunderstorms and rain ", room) + close);
 }
 
 // A week of hours and ten series of 1 to 10 parts of the size, some shorter
@@ -385,7 +386,8 @@ std::string HourlyUnevenSeries(size_t bytes)
     std::string parameters;
     parameters.reserve(bytes);
     for (size_t k = 0; k < std::size(series); ++k)
-        parameters += HourlySeries(series[k].first, series[k].second, Repeat(value, values * (k + 1) / 55 * value.size()));
+        parameters +=
+            HourlySeries(series[k].first, series[k].second, Repeat(value, values * (k + 1) / 55 * value.size()));
     return DigitalReply(layout, parameters);
 }
 

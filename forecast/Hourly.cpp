@@ -178,7 +178,8 @@ bool InOrder(Result<HourlyForecast> &result)
                QStringLiteral("hour %1 (%2) %3")
                    .arg(i + 1)
                    .arg(hours[i].start.toString(Qt::ISODate),
-                        follows ? QStringLiteral("ends before it starts") : QStringLiteral("does not follow the hour before it")));
+                        follows ? QStringLiteral("ends before it starts")
+                                : QStringLiteral("does not follow the hour before it")));
         return false;
     }
     return true;
@@ -261,13 +262,15 @@ Result<HourlyForecast> ReadDigitalForecast(const QString &reply)
     std::string key;
     const pugi::xml_node layout = HourlyLayout(data, key);
     if (!layout) {
-        Refuse(result, Outcome::Absent, QStringLiteral("no-hours"), QStringLiteral("the reply holds no hourly time layout"));
+        Refuse(result, Outcome::Absent, QStringLiteral("no-hours"),
+               QStringLiteral("the reply holds no hourly time layout"));
         return result;
     }
     if (!ReadLayout(layout, result))
         return result;
     if (result.value.hours.empty()) {
-        Refuse(result, Outcome::Absent, QStringLiteral("no-hours"), QStringLiteral("the reply's hourly time layout holds no hours"));
+        Refuse(result, Outcome::Absent, QStringLiteral("no-hours"),
+               QStringLiteral("the reply's hourly time layout holds no hours"));
         return result;
     }
     for (const pugi::xml_node &parameters : data.children("parameters"))
@@ -346,7 +349,8 @@ Result<HourlyForecast> MapApiHourly(const QString &reply)
     const QJsonObject properties = apijson::Properties(*document);
     const QJsonArray periods = properties.value(QLatin1String("periods")).toArray();
     if (periods.isEmpty()) {
-        apijson::Missing(result, *document, QStringLiteral("no-periods"), QStringLiteral("the reply holds no forecast hours"));
+        apijson::Missing(result, *document, QStringLiteral("no-periods"),
+                         QStringLiteral("the reply holds no forecast hours"));
         return result;
     }
     if (periods.size() > kMostHours) {

@@ -96,7 +96,7 @@ private slots:
             hour.end = hour.start.addSecs(3600);
         }
         HourlyChart chart;
-        chart.resize(960, 300);
+        chart.resize(1960, 300);   // 39 pixels an hour: a pixel is 1.5 minutes
         chart.SetData(forecast, NightSpans(29, -81, noon, noon.addDays(2)), noon);
         const QImage image = chart.grab().toImage();
         const QRect plot = chart.PlotRect();
@@ -106,8 +106,8 @@ private slots:
         const auto grey = [&](double x) { return qGray(image.pixel(qRound(x), y)); };
         const int day = grey(xOf("2019-04-08T18:30:00Z"));
         for (const double x : {xOf("2019-04-08T23:46:00Z"), xOf("2019-04-09T11:05:00Z")}) {
-            QVERIFY2((grey(x - 3) == day) != (grey(x + 3) == day), qPrintable(QString::number(x)));
-            QVERIFY(std::min(grey(x - 3), grey(x + 3)) < day - 10);
+            QVERIFY2((grey(x - 2) == day) != (grey(x + 2) == day), qPrintable(QString::number(x)));
+            QVERIFY(std::min(grey(x - 2), grey(x + 2)) < day - 10);
         }
         QVERIFY(grey(xOf("2019-04-09T06:00:00Z")) < day - 10);
         QCOMPARE(grey(xOf("2019-04-09T18:00:00Z")), day);
@@ -133,20 +133,23 @@ private slots:
         QCOMPARE(first, (QStringList{"Fri 1 PM", "76°F", "", "58°F", "2%", "0.00 in", "WSW 9 mph", "13%", ""}));
     }
 
-    // Each row starts anew: the keys, wheel turns, a hover over an hour or a
-    // time to scroll to, then the focus hour, the first hour shown and the
-    // table's current row.
+    // Each row starts anew: the keys, wheel turns, a hover over an hour, a
+    // refresh or a time to scroll to, then the focus hour, the first hour
+    // shown and the table's current row.
     void navigation_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QList<int>>("expect");
         QTest::newRow("arrows from the first hour") << QStringList{"Right", "Right", "Right", "Left"} << QList<int>{1, 0, 1};
-        QTest::newRow("a day at a time, scrolled along") << QStringList{"Right", "PageDown", "PageDown"} << QList<int>{48, 1, 48};
+        QTest::newRow("a day at a time, scrolled along")
+            << QStringList{"Right", "PageDown", "PageDown"} << QList<int>{48, 1, 48};
         QTest::newRow("end, the last 48 hours") << QStringList{"End"} << QList<int>{106, 59, 106};
         QTest::newRow("end and home") << QStringList{"End", "Home"} << QList<int>{0, 0, 0};
         QTest::newRow("wheel scrolls, focus stays") << QStringList{"wheel", "wheel"} << QList<int>{-1, 6, -1};
         QTest::newRow("hover") << QStringList{"hover 5"} << QList<int>{5, 0, 5};
-        QTest::newRow("a period's time: its hour first") << QStringList{"time 2026-04-11T12:00:00-07:00"} << QList<int>{23, 23, 23};
+        QTest::newRow("a refresh keeps the hours in view") << QStringList{"End", "refresh"} << QList<int>{106, 59, 106};
+        QTest::newRow("a period's time: its hour first")
+            << QStringList{"time 2026-04-11T12:00:00-07:00"} << QList<int>{23, 23, 23};
     }
 
     void navigation()
@@ -172,6 +175,8 @@ private slots:
                 const QRect plot = chart->PlotRect();
                 const int x = plot.left() + int((step.mid(6).toInt() + 0.5) * plot.width() / HourlyChart::kShownHours);
                 QTest::mouseMove(chart, QPoint(x, plot.center().y()));
+            } else if (step == u"refresh") {
+                window.Show(LaMesa());
             } else {
                 window.ScrollToTime(QDateTime::fromString(step.mid(5), Qt::ISODate));
             }

@@ -25,12 +25,12 @@ QDateTime Utc(const char *iso)
 // given, no end), with `series` inside its parameters.
 QString Digital(int hours, const QString &series, const QString &firstStart = QString())
 {
+    const QDateTime midnight(QDate(2026, 4, 8), QTime(0, 0), QTimeZone(-7 * 3600));
     QString layout;
     for (int h = 0; h < hours; ++h)
         layout += QStringLiteral("<start-valid-time>%1</start-valid-time>")
-                      .arg(h == 0 && !firstStart.isEmpty()
-                               ? firstStart
-                               : QDateTime(QDate(2026, 4, 8), QTime(0, 0), QTimeZone(-7 * 3600)).addSecs(h * 3600).toString(Qt::ISODate));
+                      .arg(h == 0 && !firstStart.isEmpty() ? firstStart
+                                                           : midnight.addSecs(h * 3600).toString(Qt::ISODate));
     return QStringLiteral(R"(<?xml version="1.0"?><dwml xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">)"
                           R"(<head><product><creation-date>2026-04-08T00:11:21-07:00</creation-date></product></head>)"
                           R"(<data><time-layout><layout-key>k-p1h-n1-0</layout-key>%1</time-layout>)"
@@ -97,7 +97,8 @@ private slots:
             << QStringList{"Sat 12 AM", "59°F", "", "59°F", "24%", "0.01 in", "W 3 mph", "74%", "slight chance rain"};
         QTest::newRow("april 11: wind chill") << kApril11 << april11 << 77 << 168
             << QStringList{"Tue 5 AM", "50°F", "49°F", "50°F", "0%", "0.00 in", "NE 5 mph", "45%", ""};
-        QTest::newRow("api 2019: no chance, dew point or humidity; 0 mph") << kSumatra << Utc("2019-10-15T00:00:00Z") << 0 << 156
+        QTest::newRow("api 2019: no chance, dew point or humidity; 0 mph")
+            << kSumatra << Utc("2019-10-15T00:00:00Z") << 0 << 156
             << QStringList{"Mon 8 PM", "78°F", "", "", "", "", "calm", "", "Partly Cloudy"};
         QTest::newRow("api 2019: 5 mph") << kSumatra << Utc("2019-10-15T00:00:00Z") << 15 << 156
             << QStringList{"Tue 11 AM", "84°F", "", "", "", "", "S 5 mph", "", "Mostly Cloudy"};
@@ -107,18 +108,23 @@ private slots:
             << QStringList{"Sat 10 AM", "16°F", "", "-1°F", "0%", "", "NW 30 mph", "", "Mostly Sunny"};
         QTest::newRow("nil, short and long series, not a number")
             << Digital(3, Series("temperature", "hourly", "<value>61</value>")
-                              + Series("temperature", "dew point", "<value>55</value><value>55</value><value xsi:nil=\"true\"/>")
-                              + Series("wind-speed", "sustained", "<value>0</value><value>4</value><value>5</value><value>6</value>")
+                              + Series("temperature", "dew point",
+                                       "<value>55</value><value>55</value><value xsi:nil=\"true\"/>")
+                              + Series("wind-speed", "sustained",
+                                       "<value>0</value><value>4</value><value>5</value><value>6</value>")
                               + Series("hourly-qpf", "floating", "<value>0</value><value>0.004</value><value>x</value>"))
             << kAtFirstHour << 2 << 3 << QStringList{"Wed 2 AM", "", "", "", "", "", "5 mph", "", ""};
         QTest::newRow("weather: markup stays text, controls go, words cut")
-            << Digital(1, Weather(QStringLiteral(R"(<value coverage="chance" intensity="light" weather-type="&lt;b&gt;rain&#x202E;&lt;/b&gt;"/>)"
-                                                 R"(<value additive="or" coverage="" weather-type="%1"/>)").arg(QString(200, u'x'))))
+            << Digital(1, Weather(QStringLiteral(R"(<value coverage="chance" intensity="light")"
+                                                 R"( weather-type="&lt;b&gt;rain&#x202E;&lt;/b&gt;"/>)"
+                                                 R"(<value additive="or" coverage="" weather-type="%1"/>)")
+                                      .arg(QString(200, u'x'))))
             << kAtFirstHour << 0 << 1
             << QStringList{"Wed 12 AM", "", "", "", "", "", "", "", "chance light <b>rain</b> or " + QString(40, u'x')};
         QTest::newRow("api: 5 to 10 mph, measured temperature")
             << ApiHours(ApiHour("2026-04-08T00:00:00-07:00",
-                                R"(, "temperature": {"unitCode": "wmoUnit:degC", "value": 20}, "windSpeed": "5 to 10 mph", "windDirection": "SW")"))
+                                R"(, "temperature": {"unitCode": "wmoUnit:degC", "value": 20},)"
+                                R"( "windSpeed": "5 to 10 mph", "windDirection": "SW")"))
             << kAtFirstHour << 0 << 1 << QStringList{"Wed 12 AM", "68°F", "", "", "", "", "SW 10 mph", "", ""};
     }
 
@@ -188,12 +194,16 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::newRow("pop80: rain from the early morning") << kPop80 << Utc("2026-04-10T20:00:00Z")
             << "High 76°F at 1 PM, low 58°F at 6 AM. Rain chance up to 80% from 5 AM to 11 AM.";
-        QTest::newRow("pop80: no chance above 0") << kPop80 << kAtFirstHour << "High 79°F at 3 PM, low 55°F at 4 AM. No rain expected.";
-        QTest::newRow("api 2019: no chances given") << kSumatra << Utc("2019-10-15T00:00:00Z") << "High 86°F at 1 PM, low 71°F at 6 AM.";
+        QTest::newRow("pop80: no chance above 0")
+            << kPop80 << kAtFirstHour << "High 79°F at 3 PM, low 55°F at 4 AM. No rain expected.";
+        QTest::newRow("api 2019: no chances given")
+            << kSumatra << Utc("2019-10-15T00:00:00Z") << "High 86°F at 1 PM, low 71°F at 6 AM.";
         QTest::newRow("no temperatures")
-            << Digital(3, Series("probability-of-precipitation", "floating", "<value>10</value><value>30</value><value>30</value>"))
+            << Digital(3, Series("probability-of-precipitation", "floating",
+                                 "<value>10</value><value>30</value><value>30</value>"))
             << kAtFirstHour << "No temperatures given. Rain chance up to 30% from 1 AM to 3 AM.";
-        QTest::newRow("every hour past") << kPop80 << Utc("2026-04-16T00:00:00Z") << "No hourly forecast for the next 24 hours.";
+        QTest::newRow("every hour past")
+            << kPop80 << Utc("2026-04-16T00:00:00Z") << "No hourly forecast for the next 24 hours.";
     }
 
     void summary()
