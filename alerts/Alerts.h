@@ -53,6 +53,7 @@ struct Alert {
 
     // When the alert ends: `ends` when given, else `expires`; invalid when neither is.
     QDateTime End() const;
+    bool operator==(const Alert &) const = default;
 };
 
 struct AlertsReply {

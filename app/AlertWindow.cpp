@@ -1,6 +1,7 @@
 #include "app/AlertWindow.h"
 
 #include "alerts/AlertText.h"
+#include "app/ShownText.h"
 
 #include <QDialogButtonBox>
 #include <QFont>
@@ -18,10 +19,8 @@ namespace {
 // long word cannot widen the window, it is cut at the window's edge.
 QLabel *PlainLabel(const QString &text)
 {
-    auto *label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setOpenExternalLinks(false);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto *label = new QLabel;
+    shown::SetLabel(label, text, kAlertTextMost, true);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setMinimumWidth(1);
@@ -33,7 +32,7 @@ QPlainTextEdit *PlainBox(const QString &text)
 {
     auto *box = new QPlainTextEdit;
     box->setReadOnly(true);
-    box->setPlainText(text);
+    box->setPlainText(shown::Cut(text, kAlertTextMost));
     box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     box->setTabChangesFocus(true);
@@ -77,10 +76,9 @@ AlertWindow::AlertWindow(QWidget *parent) : QWidget(parent, Qt::Window), heading
 void AlertWindow::ShowAlert(const Alert &alert, const QLocale &locale)
 {
     const AlertWindowText text = ComposeAlertWindow(alert, locale);
-    // "[*]" in a title stands for the modified mark; doubled it is itself.
-    setWindowTitle(QString(text.title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
-    setAccessibleName(text.title);
-    heading_->setText(text.heading);
+    setWindowTitle(shown::Title(text.title));
+    setAccessibleName(shown::Cut(text.title));
+    shown::SetLabel(heading_, text.heading, kAlertTextMost, true);
     while (form_->rowCount() > 0)
         form_->removeRow(0);
     for (const AlertSection &section : text.sections) {
@@ -91,11 +89,10 @@ void AlertWindow::ShowAlert(const Alert &alert, const QLocale &locale)
         } else {
             // A label is heard by its name: the field's with its value.
             value = PlainLabel(section.text);
-            value->setAccessibleName(section.label + QStringLiteral(": ") + section.text);
+            value->setAccessibleName(shown::Cut(section.label + QStringLiteral(": ") + section.text, kAlertTextMost));
         }
-        auto *name = new QLabel(section.label + u':');
-        name->setTextFormat(Qt::PlainText);
-        name->setTextInteractionFlags(Qt::NoTextInteraction);
+        auto *name = new QLabel;
+        shown::SetLabel(name, section.label + u':');
         form_->addRow(name, value);
     }
     show();

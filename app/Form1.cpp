@@ -1,4 +1,6 @@
 #include "Form1.h"
+#include "AlertWindow.h"
+#include "HourlyWindow.h"
 #include "ShownText.h"
 
 #include "startup/StartupFiles.h"
@@ -42,10 +44,45 @@ Form1::Form1(Platform &platform, ServiceOrigins origins, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Update, &QPushButton::clicked, this, &Form1::Update_Click);
     connect(Location, &QPushButton::clicked, this, &Form1::Location_Click);
+    connect(Hours, &QPushButton::clicked, this, [this] { logic_.HoursClicked(); });
     connect(Warnings, &QToolButton::clicked, this, &Form1::WarningsClicked);
     Warnings->installEventFilter(this);
+    // A forecast row, double-clicked or entered, opens the hours at its period.
+    connect(lvwEmployees, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
+        const int row = lvwEmployees->indexOfTopLevelItem(item);
+        if (row >= 0 && row < 7 && item->columnCount() > 1)
+            logic_.HoursClicked(row);
+    });
     // A cell cut short shows its whole text as a tooltip.
     lvwEmployees->viewport()->installEventFilter(this);
+    logic_.SetWindows([this](const Alert &alert) { ShowAlert(alert); },
+                      [this](const HourlyContent &content, const std::optional<QDateTime> &scrollTo) {
+                          ShowHours(content, scrollTo);
+                      });
+}
+
+Form1::~Form1() = default;
+
+void Form1::ShowAlert(const Alert &alert)
+{
+    show();
+    raise();
+    activateWindow();
+    if (!alertWindow_)
+        alertWindow_ = std::make_unique<AlertWindow>();
+    alertWindow_->ShowAlert(alert);
+}
+
+void Form1::ShowHours(const HourlyContent &content, const std::optional<QDateTime> &scrollTo)
+{
+    if (!hourlyWindow_) {
+        hourlyWindow_ = std::make_unique<HourlyWindow>();
+        hourlyWindow_->installEventFilter(this);
+    }
+    hourlyWindow_->Show(content);
+    if (scrollTo)
+        hourlyWindow_->ScrollToTime(*scrollTo);
+    hourlyWindow_->Open();
 }
 
 void Form1::CreateControls()
@@ -91,9 +128,14 @@ void Form1::CreateControls()
     Location = new QPushButton(QStringLiteral("Location"), this);
     Location->setObjectName(QStringLiteral("Location"));
     Location->setGeometry(416, 152, 57, 17);
+    // In the free room right of Location, clear of the list's scroll bar.
+    Hours = new QPushButton(QStringLiteral("Hours"), this);
+    Hours->setObjectName(QStringLiteral("Hours"));
+    Hours->setGeometry(480, 152, 44, 17);
     // The buttons lie over the list's lower part and stay on top of its rows.
     Update->raise();
     Location->raise();
+    Hours->raise();
 
     // A strip above the list for the service's warnings: the list gives up
     // its top while there are any, so nothing of the window's controls is
@@ -112,6 +154,7 @@ void Form1::CreateControls()
     setTabOrder(lvwEmployees, Text1);
     setTabOrder(Text1, Update);
     setTabOrder(Update, Location);
+    setTabOrder(Location, Hours);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -151,6 +194,8 @@ void Form1::DescribeForScreenReaders()
     Label1->setAccessibleDescription(QStringLiteral("The temperature now, in degrees Fahrenheit"));
     Update->setAccessibleDescription(QStringLiteral("Fetches the forecast again now"));
     Location->setAccessibleDescription(QStringLiteral("Opens the place's settings in a text editor"));
+    Hours->setAccessibleName(QStringLiteral("Hours"));
+    Hours->setAccessibleDescription(QStringLiteral("Open the hourly forecast"));
 }
 
 void Form1::SetTemperature(const QString &labelText)
@@ -164,6 +209,9 @@ void Form1::SetTemperature(const QString &labelText)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    // The hours are fetched only while their window is open.
+    if (watched == hourlyWindow_.get() && event->type() == QEvent::Close)
+        logic_.HoursClosed();
     // Enter activates the warnings strip as Space and a click do.
     if (watched == Warnings && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
@@ -211,8 +259,8 @@ void Form1::Draw(const WindowView &view, bool repaintNow)
         SetText1(view.text1);
     if (first || view.columns != drawn_.columns)
         SetColumns(view.columns);
-    if (first || view.hazards != drawn_.hazards)
-        SetWarnings(view.hazards);
+    if (first || view.warnings != drawn_.warnings)
+        SetWarnings(view.warnings);
     if (first || view.rows != drawn_.rows)
         SetRows(view.rows);
     drawn_ = view;
@@ -272,37 +320,55 @@ void Form1::SetRows(const std::vector<ListRow> &rows)
     }
 }
 
-void Form1::SetWarnings(const std::vector<Hazard> &hazards)
+void Form1::SetWarnings(const WarningsStrip &strip)
 {
-    if (hazards.empty()) {
+    if (strip.text.isEmpty()) {
         Warnings->hide();
         lvwEmployees->setGeometry(136, 0, 409, 177);
         return;
     }
-    QStringList headlines;
-    for (const Hazard &hazard : hazards)
-        headlines << shown::Cut(hazard.headline);
-    Warnings->setText(shown::Caption(headlines.join(QStringLiteral(" \u00B7 "))));
-    Warnings->setToolTip(shown::Tip(headlines.join(QLatin1Char('\n')), shown::kBox));
-    Warnings->setAccessibleDescription(shown::Cut(headlines.join(QStringLiteral("; ")), shown::kBox));
+    const QStyle::StandardPixmap icon = strip.icon == AlertIcon::Critical ? QStyle::SP_MessageBoxCritical
+        : strip.icon == AlertIcon::Warning                                 ? QStyle::SP_MessageBoxWarning
+                                                                           : QStyle::SP_MessageBoxInformation;
+    Warnings->setIcon(style()->standardIcon(icon));
+    Warnings->setText(shown::Caption(strip.text));
+    Warnings->setToolTip(shown::Tip(strip.toolTip, shown::kBox));
+    Warnings->setAccessibleDescription(shown::Cut(strip.description, shown::kBox));
     lvwEmployees->setGeometry(136, 18, 409, 159);
     Warnings->show();
 }
 
-// One warning: its page opens. Several: a menu names each, and the one
-// chosen opens.
+// One alert: its window opens; one hazard: its page. Several: a menu names
+// each, and the one chosen opens.
 void Form1::WarningsClicked()
 {
-    const std::vector<Hazard> &hazards = drawn_.hazards;
-    if (hazards.size() == 1) {
-        logic_.WarningActivated(0);
+    const WarningsStrip &strip = drawn_.warnings;
+    const size_t count = strip.alerts.empty() ? strip.hazards.size() : strip.alerts.size();
+    const auto activate = [&](size_t index) {
+        if (strip.alerts.empty())
+            logic_.WarningActivated(int(index));
+        else
+            ShowAlert(strip.alerts[index]);
+    };
+    if (count == 1) {
+        activate(0);
         return;
     }
+    if (count == 0)
+        return;
     QMenu menu(this);
-    for (size_t i = 0; i < hazards.size(); ++i) {
-        QAction *action = menu.addAction(shown::Caption(hazards[i].headline));
-        action->setData(int(i));
+    for (size_t i = 0; i < count; ++i) {
+        const QString name = strip.alerts.empty() ? strip.hazards[i].headline
+                                                  : strip.alerts[i].event + QStringLiteral(": ") + strip.alerts[i].headline;
+        menu.addAction(shown::Caption(name))->setData(int(i));
     }
-    if (QAction *chosen = menu.exec(Warnings->mapToGlobal(QPoint(0, Warnings->height()))))
-        logic_.WarningActivated(chosen->data().toInt());
+    // The strip's values stay as they are while the menu is up.
+    const WarningsStrip shownStrip = strip;
+    if (QAction *chosen = menu.exec(Warnings->mapToGlobal(QPoint(0, Warnings->height())))) {
+        const size_t index = size_t(chosen->data().toInt());
+        if (shownStrip.alerts.empty())
+            logic_.WarningActivated(int(index));
+        else if (index < shownStrip.alerts.size())
+            ShowAlert(shownStrip.alerts[index]);
+    }
 }

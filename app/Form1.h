@@ -8,7 +8,13 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+#include <optional>
 
+
+class AlertWindow;
+class HourlyWindow;
+struct HourlyContent;
 class QLabel;
 class QToolButton;
 class QPlainTextEdit;
@@ -25,6 +31,7 @@ class Form1 : public QWidget {
 
 public:
     explicit Form1(Platform &platform, ServiceOrigins origins = {}, QWidget *parent = nullptr);
+    ~Form1() override;
 
     // The four event handlers, handed to the window logic (which runs none
     // of them inside another).
@@ -56,6 +63,8 @@ public:
     QLabel *Label1;
     QPushButton *Update;
     QPushButton *Location;
+    // Opens the hourly forecast's window.
+    QPushButton *Hours;
     // The weather service's warnings, above the list; hidden when there are none.
     QToolButton *Warnings;
     QTimer *Timer1;
@@ -74,11 +83,16 @@ private:
     void SetTemperature(const QString &labelText);
     void SetColumns(bool present);
     void SetRows(const std::vector<ListRow> &rows);
-    void SetWarnings(const std::vector<Hazard> &hazards);
+    void SetWarnings(const WarningsStrip &strip);
     void WarningsClicked();
+    // The other windows: an alert's, with this one brought forward; the hours'.
+    void ShowAlert(const Alert &alert);
+    void ShowHours(const HourlyContent &content, const std::optional<QDateTime> &scrollTo);
 
     Platform &platform_;
     WindowLogic logic_;
     WindowView drawn_;
     bool everDrawn_ = false;
+    std::unique_ptr<AlertWindow> alertWindow_;
+    std::unique_ptr<HourlyWindow> hourlyWindow_;
 };

@@ -1,4 +1,5 @@
 #include "app/HourlyChart.h"
+#include "app/ShownText.h"
 
 #include "sky/Sky.h"
 
@@ -140,7 +141,7 @@ void HourlyChart::SetData(const HourlyForecast &forecast, std::vector<NightSpan>
     first_ = 0;
     ScrollTo(indexOf(firstShown));
     focus_ = indexOf(focused);
-    setAccessibleDescription(HourlySummary(forecast, nowUtc, locale()));
+    setAccessibleDescription(shown::Cut(HourlySummary(forecast, nowUtc, locale())));
     update();
 }
 

@@ -1,4 +1,5 @@
 #include "app/HourlyWindow.h"
+#include "app/ShownText.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,8 +13,6 @@ HourlyWindow::HourlyWindow(QWidget *parent)
       model_(new QStandardItemModel(0, kHourlyColumns, this)), source_(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Hourly forecast"));
-    // Server text is shown as it is written, never as markup.
-    source_->setTextFormat(Qt::PlainText);
     source_->setAccessibleName(QStringLiteral("Source of the hourly forecast"));
     const std::array<QString, kHourlyColumns> &headers = HourlyHeaders();
     model_->setHorizontalHeaderLabels(QStringList(headers.begin(), headers.end()));
@@ -43,14 +42,17 @@ HourlyWindow::HourlyWindow(QWidget *parent)
 
 void HourlyWindow::Show(const HourlyContent &content)
 {
-    source_->setText(HourlySourceLine(content.forecast.source, content.fetched, content.kept, locale()));
+    shown::SetLabel(source_, content.forecast.hours.empty()
+                                 ? content.problem
+                                 : HourlySourceLine(content.forecast.source, content.fetched, content.kept, locale()),
+                    shown::kBox);
     chart_->SetData(content.forecast, content.nights, content.nowUtc);
     const std::vector<HourlyRow> rows = HourlyTable(content.forecast, content.nowUtc, locale());
     model_->setRowCount(0);
     model_->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < kHourlyColumns; ++c)
-            model_->setItem(r, c, new QStandardItem(rows[size_t(r)].cells[size_t(c)]));
+            model_->setItem(r, c, new QStandardItem(shown::Cut(rows[size_t(r)].cells[size_t(c)])));
     table_->resizeColumnsToContents();
     SelectRow(chart_->FocusHour());
 }

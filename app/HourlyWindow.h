@@ -17,6 +17,7 @@ struct HourlyContent {
     bool kept = false;            // kept from an earlier run, shown offline
     std::vector<NightSpan> nights;   // NightSpans() for the place over the hours
     QDateTime nowUtc;
+    QString problem;              // without hours: what the window says instead
 };
 
 // The window "Hourly forecast": the chart above, the table of every hour

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // The two services whose failures the window reports; each has at most one
@@ -62,6 +64,17 @@ public:
     // The pointer shows that the window waits on the network, or no longer.
     // Calls nest: the pointer is back once every busy call has been undone.
     virtual void SetBusy(bool busy) = 0;
+    // Desktop notifications: shows one (in place of `replacesId` when not 0)
+    // and returns the desktop's id for it, 0 when there is none; closes one;
+    // takes one sent before a restart as the program's own. `shown` hears of
+    // the user choosing "Show" on one of them.
+    virtual uint Notify(const QString &summary, const QString &body, unsigned char urgency, uint replacesId) = 0;
+    virtual void CloseNotification(uint id) = 0;
+    virtual void AdoptNotification(uint id) = 0;
+    virtual void OnNotificationShown(std::function<void(uint id)> shown) = 0;
+    // A problem the user should know of that is worth no message box (a
+    // wrong value in a settings file): said once on standard error.
+    virtual void Complain(const QString &text) = 0;
     // Processes pending window events once.
     virtual void LetEventsRun() = 0;
     // The window has closed: every wait (download, pause, editor answer) ends

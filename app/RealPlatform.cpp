@@ -1,4 +1,5 @@
 #include "RealPlatform.h"
+#include "DesktopNotifier.h"
 #include "ShownText.h"
 
 #include "startup/UserFolders.h"
@@ -14,6 +15,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -39,6 +41,8 @@ RealPlatform::RealPlatform(net::DownloadOptions download) : download_(std::move(
     // window; the fetch then ends at once instead of at its own bounds.
     download_.cancelled = [this] { return quitting_; };
 }
+
+RealPlatform::~RealPlatform() = default;
 
 void RealPlatform::AttachWindow(QWidget *window)
 {
@@ -234,6 +238,43 @@ void RealPlatform::SetBusy(bool busy)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     else if (!busy && busy_ > 0 && --busy_ == 0)
         QGuiApplication::restoreOverrideCursor();
+}
+
+DesktopNotifier *RealPlatform::Notifier()
+{
+    if (!notifier_) {
+        notifier_ = std::make_unique<DesktopNotifier>();
+        QObject::connect(notifier_.get(), &DesktopNotifier::ActionInvoked, [this](uint id) {
+            if (notificationShown_ && !quitting_)
+                notificationShown_(id);
+        });
+    }
+    return notifier_.get();
+}
+
+uint RealPlatform::Notify(const QString &summary, const QString &body, unsigned char urgency, uint replacesId)
+{
+    return quitting_ ? 0 : Notifier()->Notify(summary, body, urgency, replacesId);
+}
+
+void RealPlatform::CloseNotification(uint id)
+{
+    Notifier()->Close(id);
+}
+
+void RealPlatform::AdoptNotification(uint id)
+{
+    Notifier()->Adopt(id);
+}
+
+void RealPlatform::OnNotificationShown(std::function<void(uint id)> shown)
+{
+    notificationShown_ = std::move(shown);
+}
+
+void RealPlatform::Complain(const QString &text)
+{
+    std::fprintf(stderr, "selvorra: %s\n", qPrintable(text));
 }
 
 void RealPlatform::LetEventsRun()

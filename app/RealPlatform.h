@@ -6,6 +6,10 @@
 
 #include <QPointer>
 
+#include <functional>
+#include <memory>
+
+class DesktopNotifier;
 class QMessageBox;
 
 // The platform as the running program uses it: the system clock, real
@@ -14,6 +18,7 @@ class RealPlatform : public Platform {
 public:
     // `download`: the bounds of every fetch (the program's own by default).
     explicit RealPlatform(net::DownloadOptions download = {});
+    ~RealPlatform() override;
 
     void AttachWindow(QWidget *window) override;
     DateValue Now() override;
@@ -31,6 +36,11 @@ public:
     QString UserCacheDirectory() override;
     net::Fetched Download(const net::Request &request) override;
     void SetBusy(bool busy) override;
+    uint Notify(const QString &summary, const QString &body, unsigned char urgency, uint replacesId) override;
+    void CloseNotification(uint id) override;
+    void AdoptNotification(uint id) override;
+    void OnNotificationShown(std::function<void(uint id)> shown) override;
+    void Complain(const QString &text) override;
     void LetEventsRun() override;
     void Quit() override;
 
@@ -53,4 +63,8 @@ private:
     bool editorEnded_ = false;
     bool editorFailed_ = false;
     QPointer<QMessageBox> editingBox_;
+    // Made on the first notification: a desktop without a session bus costs nothing until then.
+    DesktopNotifier *Notifier();
+    std::unique_ptr<DesktopNotifier> notifier_;
+    std::function<void(uint)> notificationShown_;
 };

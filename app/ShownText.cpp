@@ -32,10 +32,12 @@ QString Title(const QString &text, qsizetype most)
     return Cut(text, most).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
-void SetLabel(QLabel *label, const QString &text, qsizetype most)
+void SetLabel(QLabel *label, const QString &text, qsizetype most, bool selectable)
 {
     label->setTextFormat(Qt::PlainText);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    label->setOpenExternalLinks(false);
+    label->setTextInteractionFlags(selectable ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
+                                              : Qt::NoTextInteraction);
     label->setText(Cut(text, most));
 }
 

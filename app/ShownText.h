@@ -31,7 +31,8 @@ QString Caption(const QString &text, qsizetype most = kLine);
 QString Title(const QString &text, qsizetype most = kLine);
 
 // A label showing the text as plain text; no link in it can be activated.
-void SetLabel(QLabel *label, const QString &text, qsizetype most = kLine);
+// `selectable`: the user may select and copy it.
+void SetLabel(QLabel *label, const QString &text, qsizetype most = kLine, bool selectable = false);
 
 // A message box's text as plain text: nothing in it is a link.
 void SetMessage(QMessageBox *box, const QString &text);

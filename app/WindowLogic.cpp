@@ -39,12 +39,25 @@ QString NoForecastText(const net::Fetched &fetched)
 }
 
 WindowLogic::WindowLogic(Platform &platform, ServiceOrigins origins, Drawer draw)
-    : platform_(platform), origins_(std::move(origins)), draw_(std::move(draw))
+    : platform_(platform), origins_(std::move(origins)), draw_(std::move(draw)), alerts_(platform_, origins_.alerts),
+      hourly_(platform_, origins_.forecast, origins_.api)
 {
+    // "Show" on a notification: the main window forward, the alert's own window open.
+    platform_.OnNotificationShown([this](uint id) {
+        if (const std::optional<Alert> alert = alerts_.AlertOfNotification(id, platform_.Now()); alert && showAlert_)
+            showAlert_(*alert);
+    });
+}
+
+void WindowLogic::SetWindows(std::function<void(const Alert &)> showAlert, HourlyWatch::Shower showHours)
+{
+    showAlert_ = std::move(showAlert);
+    hourly_.SetShower(std::move(showHours));
 }
 
 void WindowLogic::Draw(bool repaint)
 {
+    model_.alerts = alerts_.ShownAt(platform_.Now());
     model_.Compose(platform_.Now());
     if (draw_ && !closed_)
         draw_(model_.view, repaint);
@@ -104,6 +117,12 @@ void WindowLogic::UpdateClicked()
         // The refresh reports its own failures: nothing reaches this handler.
         model_.state.LastForecastTime = platform_.Now();
         RefreshForecast();
+        hourly_.Refresh(model_.PlaceNow(), Download());
+        // With automatic updates off, the alerts are asked only now and at start-up.
+        if (!closed_)
+            alerts_.Check(Download(), platform_.Now(), true);
+        if (!closed_)
+            Draw();
     });
 }
 
@@ -115,6 +134,15 @@ void WindowLogic::LocationClicked()
 void WindowLogic::WarningActivated(int index)
 {
     Run(Command::Warning, [this, index] { ShowWarning(index); });
+}
+
+void WindowLogic::HoursClicked(std::optional<int> row)
+{
+    Run(Command::Hours, [this, row] {
+        const std::optional<QDateTime> start =
+            row && *row >= 0 && *row < 7 ? std::optional<QDateTime>(model_.forecast.starts[size_t(*row + 1)]) : std::nullopt;
+        hourly_.Open(model_.PlaceNow(), start && start->isValid() ? start : std::nullopt, Download());
+    });
 }
 
 void WindowLogic::Closed()
@@ -148,6 +176,7 @@ void WindowLogic::StartupSequence()
             Draw();
         }
         LookupNextFullMoon(places.table, DatePart(platform_.Now()) - 5, model_.state);
+        alerts_.Start(model_.PlaceNow(), platform_.Now());
 
         // Before anything is fetched: the last good replies for this place.
         ShowKept();
@@ -165,6 +194,10 @@ void WindowLogic::StartupSequence()
         if (closed_)
             return;
         Draw(true);
+        // The alerts once the window is populated, never before.
+        alerts_.Check(Download(), platform_.Now(), true);
+        if (!closed_)
+            Draw();
     } catch (const RuntimeError &error) {
         if (!closed_)
             platform_.ShowMessage(error.description() + kStartupFailureSuffix, kStartupFailureTitle);
@@ -183,8 +216,12 @@ void WindowLogic::TickHandler()
     };
     if (refreshIfDue(almanacSchedule_, model_.state.LastAlmanacTime, &WindowLogic::RefreshAlmanac) && !closed_)
         platform_.Pause(5000);
-    refreshIfDue(forecastSchedule_, model_.state.LastForecastTime, &WindowLogic::RefreshForecast);
-    // The refresh-time rows carry their date once a new day has begun.
+    if (refreshIfDue(forecastSchedule_, model_.state.LastForecastTime, &WindowLogic::RefreshForecast) && !closed_)
+        hourly_.Refresh(model_.PlaceNow(), Download());
+    if (!closed_)
+        alerts_.Check(Download(), platform_.Now(), false);
+    // The refresh-time rows carry their date once a new day has begun, and
+    // an alert leaves the strip at its end.
     if (!closed_)
         Draw();
 }
@@ -226,9 +263,10 @@ void WindowLogic::LocationHandler()
 
 void WindowLogic::ShowWarning(int index)
 {
-    if (index < 0 || index >= int(model_.view.hazards.size()))
+    const std::vector<Hazard> &hazards = model_.view.warnings.hazards;
+    if (index < 0 || index >= int(hazards.size()))
         return;
-    const Hazard hazard = model_.view.hazards[size_t(index)];
+    const Hazard hazard = hazards[size_t(index)];
     const QString shown = hazard.url.left(200);
     if (hazard.url.isEmpty()) {
         platform_.ShowMessage(QStringLiteral("The weather service gave no page for \"%1\".").arg(hazard.headline),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AlertWatch.h"
+#include "HourlyWatch.h"
 #include "Platform.h"
 #include "WindowModel.h"
 
@@ -26,6 +28,8 @@ struct ServiceOrigins {
     QString almanac = kAlmanacOrigin;
     // The weather service's JSON API, the second source of the forecast.
     QString api = QStringLiteral("https://api.weather.gov");
+    // The same service's active alerts (tests give them a host of their own).
+    QString alerts = QStringLiteral("https://api.weather.gov");
 };
 
 // What a forecast refresh that got no forecast from the page says: the
@@ -47,6 +51,9 @@ public:
     using Drawer = std::function<void(const WindowView &view, bool repaint)>;
 
     WindowLogic(Platform &platform, ServiceOrigins origins, Drawer draw);
+    // The program's other windows: an alert's (a notification's "Show"),
+    // and the hourly forecast's.
+    void SetWindows(std::function<void(const Alert &alert)> showAlert, HourlyWatch::Shower showHours);
 
     // The four events. None of them ever runs inside another: a tick that
     // arrives while one runs does nothing, and a click waits until the
@@ -59,6 +66,10 @@ public:
     // The warning `index` of the strip was activated: its page opens in the
     // browser when its address is the weather service's, else a message says why.
     void WarningActivated(int index);
+    // The hourly window opens, at the period of forecast row `row` when given;
+    // it has closed.
+    void HoursClicked(std::optional<int> row = std::nullopt);
+    void HoursClosed() { hourly_.Closed(); }
     void Closed();
 
     // The refreshes; each handles its own failures and says whether its
@@ -72,7 +83,7 @@ public:
     bool Busy() const { return running_.has_value(); }
 
 private:
-    enum class Command { Load, Tick, Update, Location, Warning };
+    enum class Command { Load, Tick, Update, Location, Warning, Hours };
     void Run(Command command, const std::function<void()> &handler);
     void RunWaiting();
 
@@ -99,4 +110,7 @@ private:
     std::vector<std::pair<Command, std::function<void()>>> waiting_;
     Schedule forecastSchedule_{Schedule::Kind::Forecast};
     Schedule almanacSchedule_{Schedule::Kind::Almanac};
+    AlertWatch alerts_;
+    HourlyWatch hourly_;
+    std::function<void(const Alert &)> showAlert_;
 };

@@ -56,6 +56,7 @@ QString WindowModel::ShowForecast(const ForecastExtraction &extraction, DateValu
     if (!composed)
         return composed.reason;
     forecast.rows.assign(composed.value.rows.begin(), composed.value.rows.begin() + 7);
+    forecast.starts = extraction.periodStarts;
     forecast.hazards = extraction.hazards;
     forecast.time = time;
     forecast.fetchedUtc = fetchedUtc;
@@ -74,13 +75,43 @@ void WindowModel::StartOver()
     almanacSuccess.reset();
 }
 
+namespace {
+
+WarningsStrip StripOf(const AlertsShown &alerts, const std::vector<Hazard> &hazards)
+{
+    WarningsStrip strip;
+    if (alerts.outside)
+        return strip;
+    if (alerts.current) {
+        const AlertStrip composed = ComposeAlertStrip(alerts.active);
+        return {composed.text, composed.toolTip, composed.accessibleDescription, composed.icon, alerts.active, {}};
+    }
+    QStringList text;
+    QStringList lines;
+    if (!alerts.note.isEmpty()) {
+        text << alerts.note;
+        lines << alerts.note + QStringLiteral(": ") + alerts.reason;
+    }
+    for (const Hazard &hazard : hazards) {
+        text << hazard.headline;
+        lines << hazard.headline;
+    }
+    strip.text = text.join(QStringLiteral(" \u00B7 "));
+    strip.toolTip = lines.join(QLatin1Char('\n'));
+    strip.description = lines.join(QStringLiteral("; "));
+    strip.hazards = hazards;
+    return strip;
+}
+
+} // namespace
+
 void WindowModel::Compose(DateValue now)
 {
     view.label = forecast.label;
     view.text1 = state.AlmanacText + forecast.conditions;
     const QString title = ForecastTitle(forecast.temperature, state.AlmanacTitle);
     view.title = title.isEmpty() ? kStartTitle : title;
-    view.hazards = forecast.hazards;
+    view.warnings = StripOf(alerts, forecast.hazards);
     view.rows.clear();
     if (!view.columns)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/AlertText.h"
 #include "almanac/Almanac.h"
 #include "common/Place.h"
 #include "forecast/Display.h"
@@ -9,12 +10,34 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <optional>
 #include <vector>
 
 inline const QString kStartTitle = QStringLiteral("Selvorra Boulder City");
 // Tomorrow's moonrise when the moon does not rise that day.
 inline const QString kNoMoonrise = QStringLiteral(" (none)");
+
+// The strip above the list: the service's alerts, or the forecast page's
+// hazards, with a note when the alerts could not be checked for a while.
+struct WarningsStrip {
+    QString text;                  // empty: no strip
+    QString toolTip;
+    QString description;           // what a screen reader says of it
+    AlertIcon icon = AlertIcon::Warning;
+    std::vector<Alert> alerts;     // activating one opens its window,
+    std::vector<Hazard> hazards;   // or, without alerts, a hazard's page
+    bool operator==(const WarningsStrip &) const = default;
+};
+
+// What the alerts' watch has for the strip at one moment.
+struct AlertsShown {
+    std::vector<Alert> active;   // in force, in their order
+    bool current = false;        // the service answered within the last 10 minutes
+    bool outside = false;        // the place lies outside the service's area
+    QString note;                // "Warnings could not be checked since 10:05 AM", or empty
+    QString reason;              // why not, in words
+};
 
 // Everything the window shows, as plain data: the window draws exactly this.
 struct WindowView {
@@ -26,7 +49,7 @@ struct WindowView {
     bool columns = false;         // the list's five columns are there
     std::vector<ListRow> rows;
     bool timerOn = true;
-    std::vector<Hazard> hazards;  // the warnings strip; empty: no strip
+    WarningsStrip warnings;
     bool operator==(const WindowView &) const = default;
 };
 
@@ -36,6 +59,7 @@ struct ForecastShown {
     QString conditions;    // the text box's lines after the sun and moon
     QString temperature;   // the title's first part; empty after a reply that could not be read
     std::vector<ListRow> rows;   // the seven forecast rows; empty: no forecast on show
+    std::array<QDateTime, 8> starts;   // [1]..[7]: when each row's period begins
     std::vector<Hazard> hazards;
     // For its refresh-time row: when it was refreshed, fetched and issued,
     // and where it came from when not from the forecast page.
@@ -53,7 +77,11 @@ struct ForecastShown {
 //     City" while there is neither);
 //   - the rows, once the list has its columns: the forecast's seven, the
 //     full moon, tomorrow's moonrise, and the refresh times, each of
-//     another date than today's with its date.
+//     another date than today's with its date;
+//   - the strip: the service's alerts in force while it answered within the
+//     last 10 minutes (none: no strip), else the page's hazards, after the
+//     note that the alerts could not be checked; nothing for a place outside
+//     the service's area.
 class WindowModel {
 public:
     FormState state;
@@ -61,6 +89,7 @@ public:
     ForecastShown forecast;
     // The last sun/moon refresh that went through (what its time row shows).
     std::optional<DateValue> almanacSuccess;
+    AlertsShown alerts;
 
     Place PlaceNow() const { return Place{state.Latitude, state.Longitude, state.QueryExtra}; }
 

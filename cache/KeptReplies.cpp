@@ -16,6 +16,13 @@ constexpr Rule kRules[] = {
     {"station", 7 * 86400, false},
     {"almanac", 0, true},
     {"tomorrow", 0, true},
+    {"hourly", 48 * 3600, false},
+    {"hourly-api", 48 * 3600, false},
+    // The alerts show until each one's own end, so their reply has no age
+    // of its own; nor have its validators and the events notified.
+    {"alerts", 0, false},
+    {"alerts-validators", 0, false},
+    {"notified", 0, false},
 };
 
 Rule RuleOf(const QString &name)

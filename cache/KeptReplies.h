@@ -14,7 +14,8 @@
 // Each is kept under the name its chain gives it ("forecast", "almanac",
 // "tomorrow", "points", "station", ...), for the place's three settings
 // texts and, for the sun and moon, the local date it is for. What may be
-// shown again is decided here: a forecast at most 48 hours old, a points
+// shown again is decided here: a forecast or its hours at most 48 hours old
+// (the alerts until each one's own end), a points
 // reply or station at most a week (a place's grid and stations change
 // rarely, and each saves the service requests), the sun and moon only for
 // their date; never a reply fetched later than now (beyond a few minutes of

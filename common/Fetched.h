@@ -48,6 +48,10 @@ struct DownloadReport {
     QString host;          // the host asked, as in the URL
     int httpStatus = 0;    // of the last reply received; 0 when none came
     QString reason;        // that reply's reason phrase, printable and short
+    // The reply's validators, for asking again only if it changed
+    // (If-None-Match, If-Modified-Since); printable, at most 200 characters.
+    QString etag;
+    QString lastModified;
     QString detail;        // the HTTP client's own words, for Failure::Other; the
                            // Content-Encoding sent (printable, short), for
                            // Failure::UnrequestedCompression; the host a refused
@@ -67,6 +71,10 @@ struct Fetched {
     {
         return report.failure == Failure::None && report.httpStatus < 400 && !body.isEmpty();
     }
+
+    // The service says that what it sent last, by the validators asked
+    // with, is still current (HTTP 304): nothing new to read.
+    bool NotModified() const { return report.failure == Failure::None && report.httpStatus == 304; }
 };
 
 // The failure of `report` in plain words, naming the host, e.g. "the

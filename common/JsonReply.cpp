@@ -114,3 +114,14 @@ std::optional<JsonProblem> ProblemOf(const QJsonDocument &document)
         return std::nullopt;
     return problem;
 }
+
+net::Request ApiRequest(const QString &url, const QString &origin)
+{
+    net::Request request;
+    request.url = url;
+    request.userAgent = QByteArrayLiteral("Selvorra/" SELVORRA_VERSION
+                                          " (https://github.com/selvorra/selvorra; selvorra@users.noreply.github.com)");
+    request.headers.append(QByteArrayLiteral("Accept: application/geo+json"));
+    request.redirectPrefix = origin + QLatin1Char('/');
+    return request;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Fetched.h"
 #include "common/Result.h"
 
 #include <QJsonDocument>
@@ -35,3 +36,8 @@ struct JsonProblem {
     int status = 0;   // the HTTP status it names, e.g. 400
 };
 std::optional<JsonProblem> ProblemOf(const QJsonDocument &document);
+
+// The request the JSON API wants of every client: a User-Agent naming the
+// program, its version and a contact address, its JSON form asked for, and
+// redirects followed only on `origin` + "/" (e.g. "https://api.weather.gov").
+net::Request ApiRequest(const QString &url, const QString &origin);

@@ -231,6 +231,7 @@ struct Period {
     QString temperature;
     std::optional<double> chance;
     QString text;
+    QDateTime start;
 };
 
 std::optional<Period> PeriodOf(const QJsonValue &value)
@@ -241,7 +242,8 @@ std::optional<Period> PeriodOf(const QJsonValue &value)
         return std::nullopt;
     return Period{daytime.toBool(), SafeText(period.value(QLatin1String("name")).toString(), kPeriodNameMost),
                   TemperatureText(PeriodFahrenheit(period)), PeriodChance(period),
-                  SafeText(period.value(QLatin1String("detailedForecast")).toString(), kPeriodTextMost)};
+                  SafeText(period.value(QLatin1String("detailedForecast")).toString(), kPeriodTextMost),
+                  ReadIssueTime(period.value(QLatin1String("startTime")).toString())};
 }
 
 QString ChanceText(std::optional<double> own, std::optional<double> night)
@@ -276,6 +278,7 @@ void FillTable(const std::vector<Period> &periods, ForecastExtraction &out)
         out.periods[nameRow][3] = ChanceText(period.chance, nightFollows ? periods[p + 1].chance : std::nullopt);
         if (nameRow <= kLastShownRow) {
             out.periodTexts[static_cast<size_t>(nameRow)] = period.text;
+            out.periodStarts[static_cast<size_t>(nameRow)] = period.start;
             // Cut by the page's own rule; the text is bounded well inside its 16-bit positions.
             out.periods[nameRow][4] = ConditionSummary(period.text);
         }

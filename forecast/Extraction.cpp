@@ -320,6 +320,28 @@ void TakeHazard(const pugi::xml_node &hazard, std::vector<Hazard> &hazards)
         hazards.push_back(std::move(h));
 }
 
+// When each row's period begins: the start times of the time layout that
+// the worded forecast names, in period order.
+void TakePeriodStarts(const pugi::xml_node &data, const pugi::xml_node &wordedForecast, bool nightFirst,
+                      ForecastExtraction &out)
+{
+    const std::string_view key = wordedForecast.attribute("time-layout").value();
+    for (const pugi::xml_node &layout : data.children("time-layout")) {
+        if (key.empty() || std::string_view(layout.child("layout-key").text().get()) != key)
+            continue;
+        std::vector<QDateTime> starts;
+        for (const pugi::xml_node &start : layout.children("start-valid-time")) {
+            if (starts.size() > size_t(2 * kLastShownRow))
+                break;
+            starts.push_back(ReadIssueTime(Utf8(start.text().get())));
+        }
+        for (int row = 1; row <= kLastShownRow; ++row)
+            if (const size_t p = size_t(PeriodOfRow(row, nightFirst)); p < starts.size())
+                out.periodStarts[size_t(row)] = starts[p];
+        return;
+    }
+}
+
 // The whole worded forecast of each row, from the <text> elements of the
 // worded forecast in period order.
 void TakePeriodTexts(const pugi::xml_node &wordedForecast, bool nightFirst, ForecastExtraction &out)
@@ -353,8 +375,10 @@ void ReadForecastExtras(const pugi::xml_node &data, bool nightFirst, ForecastExt
             return false;
         }
         if (name == "wordedForecast") {
-            if (!worded)
+            if (!worded) {
                 TakePeriodTexts(element, nightFirst, out);
+                TakePeriodStarts(data, element, nightFirst, out);
+            }
             worded = true;
             return false;
         }

@@ -43,6 +43,9 @@ struct ForecastExtraction {
     // reply's row 1 is its opening night; every other row is the day period
     // whose name it shows.
     std::array<QString, 8> periodTexts;
+    // [1]..[7]: when that period begins, with the reply's own offset;
+    // invalid when the reply does not say. [0] unused.
+    std::array<QDateTime, 8> periodStarts;
     // The <creation-date> of the reply's head, with its own offset from UTC;
     // invalid when missing, unreadable or without an offset.
     QDateTime issued;

@@ -2,6 +2,7 @@
 
 #include "common/Place.h"
 #include "common/SourceChain.h"
+#include "forecast/ApiPoints.h"
 #include "forecast/Extraction.h"
 
 #include <QString>
@@ -26,7 +27,6 @@ struct ForecastAsk {
 // Names of the replies the chain hands back to keep: the page's forecast,
 // the points reply and the station ("id\nname").
 inline const QString kKeepForecast = QStringLiteral("forecast");
-inline const QString kKeepPoints = QStringLiteral("points");
 inline const QString kKeepStation = QStringLiteral("station");
 
 // The page is the first source; a reply of the page that arrived but holds
@@ -34,8 +34,3 @@ inline const QString kKeepStation = QStringLiteral("station");
 // forecast but cannot be read does not. The outcome's source is the page's
 // host or the API's.
 ChainOutcome<ForecastExtraction> FetchForecast(const ForecastAsk &ask, const net::Download &download);
-
-// The request the JSON API wants: a User-Agent naming the program, its
-// version and a contact address, its JSON form asked for, and redirects
-// followed only on `origin` + "/".
-net::Request ApiRequest(const QString &url, const QString &origin);

@@ -121,6 +121,8 @@ struct Transfer {
     bool headersOverCap = false;
     bool inBody = false;
     QByteArray encoding;
+    QByteArray etag;
+    QByteArray lastModified;
     bool compressed = false;   // a compressed body arrived and was refused
     // Where a redirect may lead (empty: anywhere https), and the host of one
     // that led elsewhere and was refused.
@@ -222,6 +224,8 @@ size_t OnHeader(char *data, size_t size, size_t count, void *user)
         t->headerBytes = 0;
         t->inBody = false;
         t->encoding.clear();
+        t->etag.clear();
+        t->lastModified.clear();
     }
     t->headerBytes += static_cast<long long>(n);
     if (t->headerBytes > kMaxHeaderBytes) {
@@ -232,6 +236,15 @@ size_t OnHeader(char *data, size_t size, size_t count, void *user)
         return 0;   // refused before anything is sent to where it points
     }
     // Trailers after a chunked body are no description of it.
+    if (!t->inBody) {
+        static constexpr char kEtag[] = "etag:";
+        static constexpr char kLastModified[] = "last-modified:";
+        if (line.size() >= qsizetype(sizeof kEtag - 1) && line.first(sizeof kEtag - 1).compare(kEtag, Qt::CaseInsensitive) == 0)
+            t->etag = line.mid(sizeof kEtag - 1).trimmed();
+        else if (line.size() >= qsizetype(sizeof kLastModified - 1)
+                 && line.first(sizeof kLastModified - 1).compare(kLastModified, Qt::CaseInsensitive) == 0)
+            t->lastModified = line.mid(sizeof kLastModified - 1).trimmed();
+    }
     static constexpr char kEncoding[] = "content-encoding:";
     if (!t->inBody && line.size() >= qsizetype(sizeof kEncoding - 1)
         && line.first(sizeof kEncoding - 1).compare(kEncoding, Qt::CaseInsensitive) == 0) {
@@ -581,6 +594,8 @@ Fetched DownloadUrl(const Request &request, const DownloadOptions &options)
     report.host = h.easy ? HostOf(h.easy, encodedUrl) : QString();
     report.httpStatus = t.status;
     report.reason = CleanServerText(t.reason, 60);
+    report.etag = CleanServerText(t.etag, 200);
+    report.lastModified = CleanServerText(t.lastModified, 200);
     if (failure == Failure::Other)
         report.detail = QString::fromLatin1(t.error[0] ? t.error : curl_easy_strerror(t.result));
     else if (failure == Failure::UnrequestedCompression)

@@ -11,9 +11,11 @@
 // its ordinary count. A count that is negative (the clock set back behind
 // the stored time) makes the refresh due at once: waiting for the old time
 // to come round again could take hours or days.
+//   - the alerts on every minute's tick; a place outside the service's area
+//     at most once an hour (Hold).
 class Schedule {
 public:
-    enum class Kind { Forecast, Almanac };
+    enum class Kind { Forecast, Almanac, Alerts };
 
     explicit Schedule(Kind kind) : kind_(kind) {}
 
@@ -22,12 +24,17 @@ public:
     // The try at `now` failed, or went through.
     void Failed(DateValue now);
     void Succeeded();
+    // Not due again until `minutes` minute boundaries after `now`, unless a
+    // failure or a success comes first.
+    void Hold(DateValue now, int minutes);
     int Failures() const { return failures_; }
 
 private:
     Kind kind_;
     int failures_ = 0;          // failed tries since the last success
     DateValue lastFailure_ = 0;
+    int holdMinutes_ = 0;
+    DateValue heldSince_ = 0;
 };
 
 // Minutes to wait after `failures` failed tries in a row: 1, 2, 4, 8, 16,

@@ -119,3 +119,16 @@ std::optional<SettingsFileProblem> PrepareSettingsFile(const FilePlaces &places)
     }
     return std::nullopt;
 }
+
+QString ReadConfigText(const QString &path)
+{
+    try {
+        TextFileReader reader(path, 64 * 1024);
+        QStringList lines;
+        while (!reader.AtEnd())
+            lines << reader.ReadLine();
+        return lines.join(QLatin1Char('\n'));
+    } catch (const RuntimeError &) {
+        return QString();
+    }
+}

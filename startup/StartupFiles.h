@@ -44,6 +44,12 @@ FilePlaces ChooseFilePlaces(const QString &programDirectory, bool programDirecto
 // read until then, so the window shows the same place afterwards.
 QString NewSettingsContent(const FilePlaces &places);
 
+// The program's own settings file, selvorra.conf in the user's config
+// folder: its text (at most 64 KiB), or empty when it is missing, too large
+// or unreadable, which means every setting's default.
+inline const QString kConfigFileName = QStringLiteral("selvorra.conf");
+QString ReadConfigText(const QString &path);
+
 // Makes sure the settings file is there for Location to open: a missing file
 // is created (with its folder), never through a link or over a pipe. What
 // stands in its way, in words, with the title of the message that says so;

@@ -118,9 +118,19 @@ public:
     // unreachable unless the test answers it.
     std::function<QString(const QString &url)> onApi;
     QStringList apiRequests;   // every JSON API address asked for, in order
+    // The service's active alerts, asked apart from everything else:
+    // unreachable unless the test answers them.
+    std::function<net::Fetched(const net::Request &request)> onAlerts;
+    QList<net::Request> alertRequests;
     net::Fetched Download(const net::Request &request) override
     {
         const QString &url = request.url;
+        if (url.contains(QStringLiteral("/alerts/active"))) {
+            alertRequests << request;
+            if (onAlerts)
+                return onAlerts(request);
+            return {QString(), {net::Failure::HostNotFound, QStringLiteral("api.weather.gov"), 0, {}, {}, {}, {}}};
+        }
         if (!request.userAgent.isEmpty()) {
             apiRequests << url;
             events << QStringLiteral("api %1").arg(url);
@@ -135,6 +145,31 @@ public:
         events << QStringLiteral("download %1 reload=%2").arg(url).arg(request.reload);
         return {onDownload ? onDownload(url) : QString(), report};
     }
+
+    // Desktop notifications, as a notification server would number them.
+    struct Notification {
+        uint id;
+        QString summary;
+        QString body;
+        unsigned char urgency;
+        uint replacesId;
+    };
+    std::vector<Notification> notifications;   // every Notify call, in order
+    QList<uint> closedNotifications;
+    QList<uint> adoptedNotifications;
+    std::function<void(uint)> notificationShown;
+    uint nextNotificationId = 1;
+    uint Notify(const QString &summary, const QString &body, unsigned char urgency, uint replacesId) override
+    {
+        const uint id = replacesId != 0 ? replacesId : nextNotificationId++;
+        notifications.push_back({id, summary, body, urgency, replacesId});
+        return id;
+    }
+    void CloseNotification(uint id) override { closedNotifications << id; }
+    void AdoptNotification(uint id) override { adoptedNotifications << id; }
+    void OnNotificationShown(std::function<void(uint)> shown) override { notificationShown = std::move(shown); }
+    QStringList complaints;
+    void Complain(const QString &text) override { complaints << text; }
 
     // The busy pointer: how many busy calls are not yet undone.
     int busy = 0;

@@ -287,7 +287,7 @@ private slots:
         view.text1 = text;
         view.columns = true;
         view.rows = {ListRow{text, {text, text, text, text}, text}, ListRow{text, {QStringLiteral(" ")}}};
-        view.hazards = {Hazard{text, text}, Hazard{text, text}};
+        view.warnings = WarningsStrip{text, text, text, AlertIcon::Critical, {}, {Hazard{text, text}, Hazard{text, text}}};
         window.Draw(view);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -301,10 +301,8 @@ private slots:
         }
         // The warnings strip: its caption shows every "&" as itself, and its
         // tooltip lists each headline.
-        QCOMPARE(window.Warnings->text().replace(QStringLiteral("&&"), QStringLiteral("&")),
-                 shown::Cut(line + QStringLiteral(" \u00B7 ") + line));
-        QCOMPARE(Drawn(window.Warnings->toolTip()),
-                 std::make_pair(shown::Cut(line + QLatin1Char('\n') + line, shown::kBox), false));
+        QCOMPARE(window.Warnings->text().replace(QStringLiteral("&&"), QStringLiteral("&")), line);
+        QCOMPARE(Drawn(window.Warnings->toolTip()), std::make_pair(shown::Cut(text, shown::kBox), false));
         // The menu of several warnings names each as it is.
         QTimer::singleShot(200, [&] {
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());

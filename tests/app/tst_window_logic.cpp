@@ -5,6 +5,8 @@
 #include "support/TestFiles.h"
 
 #include "app/WindowLogic.h"
+
+#include <map>
 #include "common/RuntimeError.h"
 
 #include <QtTest>
@@ -36,6 +38,101 @@ struct World {
         platform.onMessage = [this](const QString &) { busyAtMessage << platform.busy; };
     }
 };
+
+// An alerts reply of one feature: a Flood Warning of `severity` in the
+// event KMLB.FL.W.0007, in force until `ends` (UTC, as the test clock).
+net::Fetched AlertsReply(const char *severity, const char *ends = "2026-12-06T12:00:00Z", const char *etag = "")
+{
+    const QString body = QStringLiteral(
+        R"({"features": [{"id": "https://api.weather.gov/alerts/a%1", "properties": {"status": "Actual", )"
+        R"("messageType": "Alert", "event": "Flood Warning", "headline": "Flood Warning <b>now</b>", )"
+        R"("severity": "%1", "onset": "2026-12-06T09:00:00Z", "ends": "%2", "instruction": "Turn around. Go.", )"
+        R"("parameters": {"VTEC": ["/O.NEW.KMLB.FL.W.0007.261206T0900Z-261206T1200Z/"]}}}]})")
+                             .arg(QLatin1String(severity), QLatin1String(ends));
+    return {body, {net::Failure::None, "api.weather.gov", 200, "OK", QString::fromLatin1(etag), {}, {}}};
+}
+
+const net::Fetched kNotModified{QString(), {net::Failure::None, "api.weather.gov", 304, "Not Modified", {}, {}, {}}};
+const net::Fetched kOffline{QString(), {net::Failure::HostNotFound, "api.weather.gov", 0, {}, {}, {}, {}}};
+const net::Fetched kOutside{QStringLiteral(R"({"title": "Invalid Parameter", "status": 400, "detail": "out of bounds"})"),
+                            {net::Failure::None, "api.weather.gov", 400, "Bad Request", {}, {}, {}}};
+
+// One alerts row: what the service answers at each minute after 10:00
+// (a minute not listed: what it answered before), and what the row checks
+// at the end.
+struct AlertsRow {
+    const char *name;
+    std::map<int, net::Fetched> answers;
+    int minutes;
+    std::function<void(World &w, WindowLogic &logic)> check;
+};
+
+const std::vector<AlertsRow> &AlertsRows()
+{
+    static const std::vector<AlertsRow> rows = [] {
+        std::vector<AlertsRow> r;
+        r.push_back({"a new alert: the strip and one notification, critical for a severe one",
+                     {{0, AlertsReply("Severe")}}, 2, [](World &w, WindowLogic &logic) {
+                         const WarningsStrip &strip = logic.View().warnings;
+                         QCOMPARE(strip.text, QStringLiteral("Flood Warning"));
+                         QCOMPARE(strip.icon, AlertIcon::Critical);
+                         QCOMPARE(strip.description, QStringLiteral("Flood Warning, severe"));
+                         QCOMPARE(w.platform.notifications.size(), size_t(1));
+                         QCOMPARE(w.platform.notifications[0].summary, QStringLiteral("Flood Warning"));
+                         QCOMPARE(w.platform.notifications[0].body, QStringLiteral("Flood Warning <b>now</b>\nTurn around."));
+                         QCOMPARE(int(w.platform.notifications[0].urgency), 2);
+                         QCOMPARE(w.platform.alertRequests.size(), 3);
+                         QVERIFY(w.platform.alertRequests[0].url.endsWith("/alerts/active?point=35.9656,-114.836"));
+                         QVERIFY(w.platform.alertRequests[0].headers.contains("Accept: application/geo+json"));
+                     }});
+        r.push_back({"an unchanged list is asked with its validators; its 304 changes nothing",
+                     {{0, AlertsReply("Moderate", "2026-12-06T12:00:00Z", "\"v1\"")}, {1, kNotModified}}, 3,
+                     [](World &w, WindowLogic &logic) {
+                         QCOMPARE(logic.View().warnings.text, QStringLiteral("Flood Warning"));
+                         QCOMPARE(logic.View().warnings.icon, AlertIcon::Warning);
+                         QCOMPARE(w.platform.notifications.size(), size_t(1));
+                         QVERIFY(w.platform.alertRequests.last().headers.contains("If-None-Match: \"v1\""));
+                     }});
+        r.push_back({"an update that raises the severity replaces the notification",
+                     {{0, AlertsReply("Moderate")}, {2, AlertsReply("Extreme")}}, 3, [](World &w, WindowLogic &) {
+                         QCOMPARE(w.platform.notifications.size(), size_t(2));
+                         QCOMPARE(w.platform.notifications[1].replacesId, w.platform.notifications[0].id);
+                         QCOMPARE(int(w.platform.notifications[1].urgency), 2);
+                     }});
+        r.push_back({"the event ends: out of the strip and its notification closed, with no reply",
+                     {{0, AlertsReply("Severe", "2026-12-06T10:02:00Z")}, {1, kOffline}}, 3,
+                     [](World &w, WindowLogic &logic) {
+                         QCOMPARE(logic.View().warnings.text, QString());
+                         QCOMPARE(w.platform.closedNotifications, QList<uint>{w.platform.notifications.at(0).id});
+                     }});
+        r.push_back({"a restart: the kept alerts show until their end, the event is not told again",
+                     {{0, AlertsReply("Severe")}}, 1, [](World &w, WindowLogic &) {
+                         const size_t told = w.platform.notifications.size();
+                         w.platform.onAlerts = [](const net::Request &) { return kOffline; };
+                         WindowLogic again(w.platform, {}, {});
+                         again.Load();
+                         QCOMPARE(again.View().warnings.text, QStringLiteral("Flood Warning"));
+                         QCOMPARE(w.platform.notifications.size(), told);
+                         QCOMPARE(w.platform.adoptedNotifications, QList<uint>{w.platform.notifications.at(0).id});
+                         w.platform.now = MakeDate(2026, 12, 6, 12, 1, 0);
+                         WindowLogic later(w.platform, {}, {});
+                         later.Load();
+                         QCOMPARE(later.View().warnings.text, QString());
+                     }});
+        r.push_back({"ten minutes without a check that went through", {{0, kOffline}}, 10, [](World &w, WindowLogic &logic) {
+                         QCOMPARE(logic.View().warnings.text, QStringLiteral("Warnings could not be checked since 10:00 AM"));
+                         QVERIFY(logic.View().warnings.toolTip.contains(QStringLiteral("could not be found")));
+                         QVERIFY(w.platform.messages.empty());
+                     }});
+        r.push_back({"a place outside the service's area: no strip, asked again after an hour",
+                     {{0, kOutside}}, 61, [](World &w, WindowLogic &logic) {
+                         QCOMPARE(logic.View().warnings.text, QString());
+                         QCOMPARE(w.platform.alertRequests.size(), 2);
+                     }});
+        return r;
+    }();
+    return rows;
+}
 
 } // namespace
 
@@ -93,6 +190,34 @@ private slots:
 
     // The pointer is busy during every download and put back when the
     // refresh ends, however it ends, and before a failure's message.
+    // The service's alerts, checked at start-up and on every tick: the strip,
+    // one notification per event, the polite 304, the end of an event, a
+    // service away for 10 minutes and a place outside its area.
+    void alerts_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(AlertsRows().size()); ++i)
+            QTest::newRow(AlertsRows()[size_t(i)].name) << i;
+    }
+
+    void alerts()
+    {
+        QFETCH(int, row);
+        const AlertsRow &r = AlertsRows()[size_t(row)];
+        World w;
+        net::Fetched answer = r.answers.count(0) ? r.answers.at(0) : net::Fetched{};
+        w.platform.onAlerts = [&](const net::Request &) { return answer; };
+        WindowLogic logic(w.platform, {}, {});
+        logic.Load();
+        for (int minute = 1; minute <= r.minutes; ++minute) {
+            if (r.answers.count(minute))
+                answer = r.answers.at(minute);
+            w.platform.now = MakeDate(2026, 12, 6, 10, minute, 0);
+            logic.Tick();
+        }
+        r.check(w, logic);
+    }
+
     void busyWhileWaiting_data()
     {
         QTest::addColumn<bool>("servicesUp");

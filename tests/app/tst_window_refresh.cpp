@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QHeaderView>
 #include <QToolTip>
 #include <QTextDocumentFragment>
@@ -115,11 +116,29 @@ private slots:
         // The five columns, when the view has them, with their widths.
         WindowView view;
         view.columns = true;
+        view.shown = true;
+        view.rows.assign(14, ListRow{QStringLiteral("Tuesday Night"), {"60", "40", "30%", "Rain likely."}});
         f.Draw(view);
         QCOMPARE(ColumnHeaders(f.lvwEmployees), kHeaders);
         const int widths[] = {78, 45, 45, 45, 192};
         for (int i = 0; i < 5; ++i)
             QCOMPARE(f.lvwEmployees->columnWidth(i), widths[i]);
+
+        // "Hours" sits right of Location in the same row and style, and
+        // hides neither Location nor the list's scroll bar of a full list.
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(f.Hours->text(), QStringLiteral("Hours"));
+        QCOMPARE(said(f.Hours, QAccessible::Name), QStringLiteral("Hours"));
+        QCOMPARE(said(f.Hours, QAccessible::Description), QStringLiteral("Open the hourly forecast"));
+        QCOMPARE(f.Hours->geometry().top(), f.Location->geometry().top());
+        QCOMPARE(f.Hours->height(), f.Location->height());
+        QVERIFY(f.Hours->geometry().left() > f.Location->geometry().right());
+        const QScrollBar *bar = f.lvwEmployees->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        const QRect barRect(bar->mapTo(&f, QPoint(0, 0)), bar->size());
+        QVERIFY2(!barRect.intersects(f.Hours->geometry()), qPrintable(QStringLiteral("bar %1,%2 %3x%4")
+                                                                         .arg(barRect.x()).arg(barRect.y())
+                                                                         .arg(barRect.width()).arg(barRect.height())));
     }
 
 

@@ -66,6 +66,9 @@ public:
 
     net::Fetched Download(const net::Request &request) override
     {
+        // The alerts go to a host of their own, asked on every tick.
+        if (request.url.contains(QStringLiteral("/alerts/active")))
+            return net::DownloadUrl(request, options);
         downloads << request.url;
         events << (request.userAgent.isEmpty() ? QStringLiteral("download %1 reload=%2").arg(request.url).arg(request.reload)
                                                : QStringLiteral("api %1").arg(request.url));
@@ -98,6 +101,8 @@ struct World {
     testsupport::TestServer almanacHost{testsupport::TestServer::Mode::Https};
     // The weather service's JSON API; it knows no address until told.
     testsupport::TestServer apiHost{testsupport::TestServer::Mode::Https};
+    // The same service's alerts; it knows none until told.
+    testsupport::TestServer alertsHost{testsupport::TestServer::Mode::Https};
     // Started only by the worlds that need them.
     testsupport::TestServer plainHost{testsupport::TestServer::Mode::Http};
     testsupport::TestServer untrustedHost{testsupport::TestServer::Mode::HttpsUntrusted};
@@ -107,11 +112,12 @@ struct World {
     World()
     {
         platform.now = MakeDate(2026, 12, 6, 10, 0, 0);
-        if (!forecastHost.start() || !almanacHost.start() || !apiHost.start())
+        if (!forecastHost.start() || !almanacHost.start() || !apiHost.start() || !alertsHost.start())
             qFatal("loopback servers did not start");
         origins.forecast = forecastHost.baseUrl();
         origins.almanac = almanacHost.baseUrl();
         origins.api = apiHost.baseUrl();
+        origins.alerts = alertsHost.baseUrl();
     }
 
     QString Dir() const { return platform.dir.path(); }
