@@ -6,10 +6,9 @@
 
 namespace {
 
+// The JSON API's list of the alerts in force at the place.
 class ApiAlertsSource : public Source<AlertsFetch, AlertsAsk> {
 public:
-    QString Name(const AlertsAsk &ask) const override { return QUrl(ask.apiOrigin).host(); }
-
     Result<AlertsFetch> Ask(const AlertsAsk &ask, const net::Download &download, Attempt &attempt,
                             std::vector<KeepBody> &keep) override
     {
@@ -44,6 +43,8 @@ public:
         keep.push_back({kKeepAlerts, attempt.fetched.body});
         return Result<AlertsFetch>::Of(fetch);
     }
+
+    QString Name(const AlertsAsk &ask) const override { return QUrl(ask.apiOrigin).host(); }
 };
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "forecast/ForecastSource.h"
 
 #include <QDir>
-#include <QTimer>
 #include <QUrl>
 
 #include <cmath>
@@ -67,38 +66,7 @@ void WindowLogic::Draw(bool repaint)
 
 void WindowLogic::Run(Command command, const std::function<void()> &handler)
 {
-    if (closed_)
-        return;
-    if (running_) {
-        // A tick catches up by itself; a click joins the queue unless the
-        // same command is running or already waiting.
-        if (command == Command::Tick || *running_ == command)
-            return;
-        for (const auto &waiting : waiting_)
-            if (waiting.first == command)
-                return;
-        waiting_.emplace_back(command, handler);
-        return;
-    }
-    running_ = command;
-    try {
-        handler();
-    } catch (...) {
-        running_.reset();
-        throw;
-    }
-    running_.reset();
-    if (!waiting_.empty() && !closed_)
-        QTimer::singleShot(0, this, &WindowLogic::RunWaiting);
-}
-
-void WindowLogic::RunWaiting()
-{
-    if (running_ || waiting_.empty() || closed_)
-        return;
-    const auto next = waiting_.front();
-    waiting_.erase(waiting_.begin());
-    Run(next.first, next.second);
+    queue_.Run(int(command), command == Command::Tick, handler);
 }
 
 void WindowLogic::Load()
@@ -117,12 +85,8 @@ void WindowLogic::UpdateClicked()
         // The refresh reports its own failures: nothing reaches this handler.
         model_.state.LastForecastTime = platform_.Now();
         RefreshForecast();
-        hourly_.Refresh(model_.PlaceNow(), Download());
         // With automatic updates off, the alerts are asked only now and at start-up.
-        if (!closed_)
-            alerts_.Check(Download(), platform_.Now(), true);
-        if (!closed_)
-            Draw();
+        AfterForecast(true, true);
     });
 }
 
@@ -150,7 +114,7 @@ void WindowLogic::Closed()
     // Whatever handler waits ends at once and takes no further step; nothing
     // waiting runs, and the window is never shown again.
     closed_ = true;
-    waiting_.clear();
+    queue_.Close();
     platform_.Quit();
 }
 
@@ -195,9 +159,7 @@ void WindowLogic::StartupSequence()
             return;
         Draw(true);
         // The alerts once the window is populated, never before.
-        alerts_.Check(Download(), platform_.Now(), true);
-        if (!closed_)
-            Draw();
+        AfterForecast(false, true);
     } catch (const RuntimeError &error) {
         if (!closed_)
             platform_.ShowMessage(error.description() + kStartupFailureSuffix, kStartupFailureTitle);
@@ -216,12 +178,18 @@ void WindowLogic::TickHandler()
     };
     if (refreshIfDue(almanacSchedule_, model_.state.LastAlmanacTime, &WindowLogic::RefreshAlmanac) && !closed_)
         platform_.Pause(5000);
-    if (refreshIfDue(forecastSchedule_, model_.state.LastForecastTime, &WindowLogic::RefreshForecast) && !closed_)
-        hourly_.Refresh(model_.PlaceNow(), Download());
-    if (!closed_)
-        alerts_.Check(Download(), platform_.Now(), false);
     // The refresh-time rows carry their date once a new day has begun, and
     // an alert leaves the strip at its end.
+    AfterForecast(refreshIfDue(forecastSchedule_, model_.state.LastForecastTime, &WindowLogic::RefreshForecast), false);
+}
+
+void WindowLogic::AfterForecast(bool refreshed, bool askAlerts)
+{
+    // The hours follow the forecast while their window is open.
+    if (refreshed && !closed_)
+        hourly_.Refresh(model_.PlaceNow(), Download());
+    if (!closed_)
+        alerts_.Check(Download(), platform_.Now(), askAlerts);
     if (!closed_)
         Draw();
 }
@@ -345,7 +313,7 @@ bool WindowLogic::RefreshForecast()
     const QDateTime nowUtc = platform_.NowUtc();
     const KeptReplies kept = Kept();
     const ChainOutcome<ForecastExtraction> outcome =
-        FetchForecast({model_.PlaceNow(), origins_.forecast, origins_.api, kept.Body(kKeepPoints, nowUtc),
+        FetchForecast({{model_.PlaceNow(), origins_.forecast, origins_.api, kept.Body(kKeepPoints, nowUtc)},
                        kept.Body(kKeepStation, nowUtc)},
                       Download());
     if (closed_)

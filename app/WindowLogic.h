@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlertWatch.h"
+#include "CommandQueue.h"
 #include "HourlyWatch.h"
 #include "Platform.h"
 #include "WindowModel.h"
@@ -80,15 +81,17 @@ public:
 
     const FormState &State() const { return model_.state; }
     const WindowView &View() const { return model_.view; }
-    bool Busy() const { return running_.has_value(); }
+    bool Busy() const { return queue_.Busy(); }
 
 private:
     enum class Command { Load, Tick, Update, Location, Warning, Hours };
     void Run(Command command, const std::function<void()> &handler);
-    void RunWaiting();
 
     void StartupSequence();
     void TickHandler();
+    // After a forecast refresh (`refreshed`) or none: the hours, when their
+    // window is open; the alerts, when due (`askAlerts`: now); the view.
+    void AfterForecast(bool refreshed, bool askAlerts);
     void LocationHandler();
     void ShowWarning(int index);
 
@@ -106,8 +109,7 @@ private:
     Drawer draw_;
     WindowModel model_;
     bool closed_ = false;
-    std::optional<Command> running_;
-    std::vector<std::pair<Command, std::function<void()>>> waiting_;
+    CommandQueue queue_;
     Schedule forecastSchedule_{Schedule::Kind::Forecast};
     Schedule almanacSchedule_{Schedule::Kind::Almanac};
     AlertWatch alerts_;

@@ -18,6 +18,16 @@
 
 inline const QString kKeepPoints = QStringLiteral("points");
 
+// What a chain of the forecast page and the JSON API is given: the place,
+// where both services live, and the points reply kept for the place when it
+// is young enough to use.
+struct PageAndApiAsk {
+    Place place;
+    QString pageOrigin;   // e.g. "https://forecast.weather.gov"
+    QString apiOrigin;    // e.g. "https://api.weather.gov"
+    std::optional<QString> keptPoints;
+};
+
 // What one request to the API came to, as a failure in words: the
 // download's failure, the service's own words for its error, its error
 // status, or what the reading of the reply said. The fetch goes to `attempt`.
@@ -68,6 +78,25 @@ public:
         return fetched;
     }
     const ApiPoint &Point() const { return point_; }
+
+    // The reply at the address `address` takes from the points, read by
+    // `read` and, when read, kept under `keepName` (empty: not kept); the
+    // API's words of why when it gives none.
+    template <typename Value, typename Read>
+    Result<Value> ReadFrom(const std::function<QString(const ApiPoint &)> &address, Attempt &attempt, const Read &read,
+                           const QString &keepName = QString())
+    {
+        Result<Value> value;
+        const std::optional<net::Fetched> fetched = Fetch<Value>(address, attempt, value);
+        if (!fetched)
+            return value;
+        value = read(fetched->body);
+        if (!value || fetched->report.httpStatus >= 400)
+            return ApiFailed<Value>(*fetched, value, attempt);
+        if (!keepName.isEmpty())
+            keep_.push_back({keepName, fetched->body});
+        return value;
+    }
 
 private:
     static bool Moved(const net::Fetched &fetched);

@@ -44,15 +44,11 @@ public:
                                    std::vector<KeepBody> &keep) override
     {
         ApiPoints points(ask.place, ask.apiOrigin, ask.keptPoints, download, keep);
-        Result<ForecastExtraction> forecast;
-        const std::optional<net::Fetched> fetched =
-            points.Fetch<ForecastExtraction>([](const ApiPoint &point) { return point.forecastUrl; }, attempt, forecast);
-        if (!fetched)
-            return forecast;
-        forecast = MapApiForecast(fetched->body);
-        if (!forecast || fetched->report.httpStatus >= 400)
-            return ApiFailed<ForecastExtraction>(*fetched, forecast, attempt);
-        AddObservation(ask, points, keep, forecast.value);
+        Result<ForecastExtraction> forecast = points.ReadFrom<ForecastExtraction>(
+            [](const ApiPoint &point) { return point.forecastUrl; }, attempt,
+            [](const QString &reply) { return MapApiForecast(reply); });
+        if (forecast)
+            AddObservation(ask, points, keep, forecast.value);
         return forecast;
     }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/Place.h"
-#include "common/SourceChain.h"
 #include "forecast/ApiPoints.h"
 #include "forecast/Extraction.h"
 
@@ -14,13 +12,9 @@
 // first station's latest observation). The chain fetches and reads; the
 // window logic applies the outcome.
 
-struct ForecastAsk {
-    Place place;
-    QString pageOrigin;   // e.g. "https://forecast.weather.gov"
-    QString apiOrigin;    // e.g. "https://api.weather.gov"
-    // The points reply and the first station kept for the place, when they
-    // are young enough to use; the API asks for them only when missing.
-    std::optional<QString> keptPoints;
+// The first station kept for the place, beside the points reply, when young
+// enough to use; the API asks for either only when missing.
+struct ForecastAsk : PageAndApiAsk {
     std::optional<QString> keptStation;
 };
 

@@ -1,7 +1,5 @@
 #include "forecast/HourlySource.h"
 
-#include "forecast/ApiPoints.h"
-
 #include <QUrl>
 
 namespace {
@@ -22,6 +20,7 @@ public:
     bool PassesOn(const Result<HourlyForecast> &failure) const override { return failure.outcome == Outcome::Absent; }
 };
 
+// The API's hourly forecast, at the address its points reply names.
 class ApiHourlySource : public Source<HourlyForecast, HourlyAsk> {
 public:
     QString Name(const HourlyAsk &ask) const override { return QUrl(ask.apiOrigin).host(); }
@@ -29,17 +28,9 @@ public:
     Result<HourlyForecast> Ask(const HourlyAsk &ask, const net::Download &download, Attempt &attempt,
                                std::vector<KeepBody> &keep) override
     {
-        ApiPoints points(ask.place, ask.apiOrigin, ask.keptPoints, download, keep);
-        Result<HourlyForecast> hours;
-        const std::optional<net::Fetched> fetched =
-            points.Fetch<HourlyForecast>([](const ApiPoint &point) { return point.forecastHourlyUrl; }, attempt, hours);
-        if (!fetched)
-            return hours;
-        hours = MapApiHourly(fetched->body);
-        if (!hours || fetched->report.httpStatus >= 400)
-            return ApiFailed<HourlyForecast>(*fetched, hours, attempt);
-        keep.push_back({kKeepHourlyApi, fetched->body});
-        return hours;
+        return ApiPoints(ask.place, ask.apiOrigin, ask.keptPoints, download, keep)
+            .ReadFrom<HourlyForecast>([](const ApiPoint &point) { return point.forecastHourlyUrl; }, attempt,
+                                      [](const QString &reply) { return MapApiHourly(reply); }, kKeepHourlyApi);
     }
 };
 

@@ -1,24 +1,16 @@
 #pragma once
 
-#include "common/Place.h"
-#include "common/SourceChain.h"
+#include "forecast/ApiPoints.h"
 #include "forecast/Hourly.h"
 
 #include <QString>
-
-#include <optional>
 
 // Where the next hours come from: the forecast page's digital forecast,
 // then, when the page gives none (an HTTP error, an empty answer, a reply
 // without hours, a failed download), the JSON API's hourly forecast, at the
 // address its points reply names.
 
-struct HourlyAsk {
-    Place place;
-    QString pageOrigin;   // e.g. "https://forecast.weather.gov"
-    QString apiOrigin;    // e.g. "https://api.weather.gov"
-    std::optional<QString> keptPoints;
-};
+using HourlyAsk = PageAndApiAsk;
 
 // Names of the replies the chain hands back to keep: each source's hours.
 inline const QString kKeepHourly = QStringLiteral("hourly");

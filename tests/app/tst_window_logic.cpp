@@ -9,6 +9,7 @@
 #include <map>
 #include "common/RuntimeError.h"
 
+#include <QTimeZone>
 #include <QtTest>
 
 namespace {
@@ -20,6 +21,7 @@ struct World {
     std::function<void()> raise;   // run inside a download, e.g. to throw
     QList<int> busyAtDownload;
     QList<int> busyAtMessage;
+    std::vector<Alert> alertsShown;   // the alert windows opened
 
     World()
     {
@@ -67,6 +69,31 @@ struct AlertsRow {
     std::function<void(World &w, WindowLogic &logic)> check;
 };
 
+// Three hours of the page's digital forecast from 10:00 on the test's day.
+QString DigitalHours()
+{
+    return QStringLiteral(R"(<?xml version="1.0"?><dwml><head><product><creation-date>2026-12-06T09:40:00Z</creation-date>)"
+                          R"(</product></head><data><time-layout><layout-key>k-p1h-n1-0</layout-key>)"
+                          R"(<start-valid-time>2026-12-06T10:00:00Z</start-valid-time>)"
+                          R"(<start-valid-time>2026-12-06T11:00:00Z</start-valid-time>)"
+                          R"(<start-valid-time>2026-12-06T12:00:00Z</start-valid-time></time-layout>)"
+                          R"(<parameters><temperature type="hourly" time-layout="k-p1h-n1-0"><value>50</value>)"
+                          R"(<value>52</value><value>54</value></temperature></parameters></data></dwml>)");
+}
+
+// The JSON API's points (with the hourly address) and an hourly forecast of one hour.
+QString ApiHours(const QString &url)
+{
+    const QString grid = QStringLiteral("https:") + QStringLiteral("//api.weather.gov/gridpoints/X/1,1");
+    if (url.contains(QStringLiteral("/points/")))
+        return QStringLiteral(R"({"properties": {"forecast": "%1/forecast", "observationStations": "%1/stations", )"
+                              R"("forecastHourly": "%1/forecast/hourly"}})")
+            .arg(grid);
+    return QStringLiteral(R"({"properties": {"periods": [{"startTime": "2026-12-06T10:00:00Z", )"
+                          R"("endTime": "2026-12-06T11:00:00Z", "temperature": 10, "temperatureUnit": "C", )"
+                          R"("windSpeed": "16 km/h", "windDirection": "SW", "shortForecast": "Sunny"}]}})");
+}
+
 const std::vector<AlertsRow> &AlertsRows()
 {
     static const std::vector<AlertsRow> rows = [] {
@@ -84,6 +111,10 @@ const std::vector<AlertsRow> &AlertsRows()
                          QCOMPARE(w.platform.alertRequests.size(), 3);
                          QVERIFY(w.platform.alertRequests[0].url.endsWith("/alerts/active?point=35.9656,-114.836"));
                          QVERIFY(w.platform.alertRequests[0].headers.contains("Accept: application/geo+json"));
+                         // Its "Show" opens the alert's window.
+                         w.platform.notificationShown(w.platform.notifications[0].id);
+                         QCOMPARE(w.alertsShown.size(), size_t(1));
+                         QCOMPARE(w.alertsShown[0].event, QStringLiteral("Flood Warning"));
                      }});
         r.push_back({"an unchanged list is asked with its validators; its 304 changes nothing",
                      {{0, AlertsReply("Moderate", "2026-12-06T12:00:00Z", "\"v1\"")}, {1, kNotModified}}, 3,
@@ -208,6 +239,7 @@ private slots:
         net::Fetched answer = r.answers.count(0) ? r.answers.at(0) : net::Fetched{};
         w.platform.onAlerts = [&](const net::Request &) { return answer; };
         WindowLogic logic(w.platform, {}, {});
+        logic.SetWindows([&](const Alert &alert) { w.alertsShown.push_back(alert); }, {});
         logic.Load();
         for (int minute = 1; minute <= r.minutes; ++minute) {
             if (r.answers.count(minute))
@@ -216,6 +248,68 @@ private slots:
             logic.Tick();
         }
         r.check(w, logic);
+    }
+
+    // The hours are fetched only while their window is open: when it opens
+    // and with every forecast refresh; the page first, the API's hourly
+    // forecast when the page gives none; kept hours shown at once offline.
+    void hours_data()
+    {
+        QTest::addColumn<bool>("pageUp");
+        QTest::addColumn<int>("closeAt");   // minutes after 10:00 the window closes
+        QTest::addColumn<int>("asked");     // hourly requests in all, by 11:10
+        QTest::newRow("the page's hours, refreshed with the forecast while open") << true << 50 << 2;
+        QTest::newRow("closed at 10:20: not again") << true << 20 << 1;
+        QTest::newRow("an empty page: the JSON API's hours, in °F") << false << 50 << 2;
+    }
+
+    void hours()
+    {
+        QFETCH(bool, pageUp);
+        QFETCH(int, closeAt);
+        QFETCH(int, asked);
+        World w;
+        w.platform.onDownload = [&, serve = w.platform.onDownload](const QString &url) {
+            return url.contains(QStringLiteral("digitalDWML")) ? (pageUp ? DigitalHours() : QString()) : serve(url);
+        };
+        w.platform.onApi = [](const QString &url) { return ApiHours(url); };
+        std::vector<HourlyContent> shown;
+        std::optional<QDateTime> scrolledTo;
+        WindowLogic logic(w.platform, {}, {});
+        logic.SetWindows({}, [&](const HourlyContent &content, const std::optional<QDateTime> &to) {
+            shown.push_back(content);
+            scrolledTo = to;
+        });
+        logic.Load();
+        // Each fetch of the hours asks the page first.
+        const auto hourly = [&] { return w.platform.downloads.filter(QStringLiteral("digitalDWML")).size(); };
+        QCOMPARE(hourly(), 0);   // never at start-up
+        w.platform.now = MakeDate(2026, 12, 6, 10, 5, 0);
+        logic.HoursClicked();
+        for (int minute = 6; minute <= 70; ++minute) {
+            if (minute == closeAt)
+                logic.HoursClosed();
+            w.platform.now = MakeDate(2026, 12, 6, 10 + minute / 60, minute % 60, 0);
+            logic.Tick();
+        }
+        QCOMPARE(hourly(), asked);
+        QVERIFY(!shown.empty() && !shown.back().forecast.hours.empty());
+        QCOMPARE(shown.back().forecast.hours.front().temperature, std::optional<double>(50));
+        QCOMPARE(shown.back().forecast.source, pageUp ? HourlySource::Page : HourlySource::Api);
+        // A forecast row opens the hours at its period: this reply's first row is tonight.
+        logic.HoursClicked(0);
+        QCOMPARE(scrolledTo, std::optional<QDateTime>(QDateTime(QDate(2024, 1, 1), QTime(18, 0), QTimeZone(-7 * 3600))));
+
+        // Offline, the kept hours show at once, with when they were fetched.
+        w.platform.onDownload = [](const QString &) { return QString(); };
+        w.platform.onApi = nullptr;
+        shown.clear();
+        WindowLogic offline(w.platform, {}, {});
+        offline.SetWindows({}, [&](const HourlyContent &content, const std::optional<QDateTime> &) { shown.push_back(content); });
+        offline.Load();
+        offline.HoursClicked();
+        QVERIFY(!shown.empty() && shown.front().kept && !shown.front().forecast.hours.empty());
+        QCOMPARE(shown.front().forecast.hours.front().temperature, std::optional<double>(50));
     }
 
     void busyWhileWaiting_data()

@@ -9,6 +9,9 @@
 #include "support/TestFiles.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QStyle>
+#include "app/AlertWindow.h"
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -349,6 +352,32 @@ private slots:
         w.form->Update_Click();
         QVERIFY(w.form->Warnings->isHidden());
         QCOMPARE(w.form->lvwEmployees->geometry(), QRect(136, 0, 409, 177));
+    }
+
+    // An alert of the service in the strip opens the program's own window
+    // for it, never the browser, with the strip's icon its severity's.
+    void alertOpensItsWindow()
+    {
+        World w;
+        w.forecastReply = Text(kLaMesaApril.file);
+        w.almanacReply = Text(kMayapur.file);
+        w.platform.onAlerts = [](const net::Request &) {
+            return net::Fetched{QStringLiteral(R"({"features": [{"id": "urn:a1", "properties": {"status": "Actual", )"
+                                               R"("event": "Tornado Warning", "headline": "Take cover", "severity": "Extreme", )"
+                                               R"("ends": "2026-12-06T11:00:00Z", "description": "A tornado.\nMoving east."}}]})"),
+                                {net::Failure::None, "api.weather.gov", 200, "OK", {}, {}, {}}};
+        };
+        w.form->Form_Load();
+        QCOMPARE(w.form->Warnings->text(), QStringLiteral("Tornado Warning"));
+        QCOMPARE(w.form->Warnings->icon().pixmap(16).toImage(),
+                 w.form->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(16).toImage());
+        w.form->Warnings->click();
+        AlertWindow *window = nullptr;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            window = window ? window : qobject_cast<AlertWindow *>(widget);
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Weather alert: Tornado Warning"));
+        QVERIFY(w.platform.urlsOpened.isEmpty());
     }
 
     // La Mesa's March reply: its Heat Advisory, heard by name with its

@@ -2,6 +2,7 @@
 // JSON API when the page has none, the words of each that failed, what is
 // handed back to keep, and a window closed during either.
 #include "forecast/ForecastSource.h"
+#include "forecast/HourlySource.h"
 #include "support/TestFiles.h"
 
 #include <QTest>
@@ -38,6 +39,27 @@ const net::Fetched kRefused{QString(), {net::Failure::Refused, QStringLiteral("h
 const net::Fetched kCancelled{QString(), {net::Failure::Cancelled, QStringLiteral("host"), 0, {}, {}}};
 
 using Network = std::map<QString, net::Fetched>;   // address (the page's: its origin) to what it gives
+
+// What each source that gave nothing came to ("source: rule", and ": reason"
+// with `reasons`; an expected one ending in "*" is a start), the names of
+// what is kept, and whether the window closed.
+template <typename Value>
+void CheckOutcome(const ChainOutcome<Value> &outcome, const QStringList &failed, const QStringList &keep, bool cancelled,
+                  bool reasons)
+{
+    QStringList words;
+    for (const Attempt &attempt : outcome.failed)
+        words << attempt.source + ": " + attempt.rule + (reasons ? ": " + attempt.reason : QString());
+    for (qsizetype i = 0; i < failed.size() && i < words.size(); ++i)
+        if (failed[i].endsWith(u'*') && words[i].startsWith(failed[i].chopped(1)))
+            words[i] = failed[i];
+    QCOMPARE(words, failed);
+    QStringList names;
+    for (const KeepBody &body : outcome.keep)
+        names << body.name;
+    QCOMPARE(names, keep);
+    QCOMPARE(outcome.cancelled, cancelled);
+}
 
 } // namespace
 
@@ -116,6 +138,62 @@ private slots:
             << QStringList{kPage, kApi + "/points/35.9656,-114.836"} << QStringList() << true;
     }
 
+    // The hours' chain: the page's digital forecast, then the JSON API's
+    // hourly forecast at the address of the points reply.
+    void hourlyChain_data()
+    {
+        const QString digital = QStringLiteral(
+            R"(<?xml version="1.0"?><dwml><data><time-layout><layout-key>k-p1h-n1-0</layout-key>)"
+            R"(<start-valid-time>2026-12-06T10:00:00Z</start-valid-time></time-layout><parameters>)"
+            R"(<temperature type="hourly" time-layout="k-p1h-n1-0"><value>50</value></temperature></parameters></data></dwml>)");
+        const QString points = QStringLiteral(R"({"properties": {"forecast": "%1/forecast", "observationStations": "%1/stations", )"
+                                              R"("forecastHourly": "%1/forecast/hourly"}})")
+                                   .arg(kGrid);
+        const QString hourly = QStringLiteral(R"({"properties": {"periods": [{"startTime": "2026-12-06T10:00:00Z", )"
+                                              R"("temperature": 10, "temperatureUnit": "C"}]}})");
+        const QString pointsAt = kApi + "/points/35.9656,-114.836";
+        QTest::addColumn<Network>("network");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("failed");
+        QTest::addColumn<QStringList>("keep");
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("the page gives them") << Network{{kPage, Ok(digital)}} << "forecast.weather.gov" << QStringList()
+                                             << QStringList{"hourly"} << false;
+        const Network api{{kPage, Ok(QString())}, {pointsAt, Ok(points)}, {kGrid + "/forecast/hourly", Ok(hourly)}};
+        QTest::newRow("an empty page, the API gives them")
+            << api << "api.weather.gov" << QStringList{"forecast.weather.gov: not-answered"}
+            << QStringList{"points", "hourly-api"} << false;
+        QTest::newRow("both fail") << Network{{kPage, kRefused}, {pointsAt, kRefused}} << QString()
+                                   << QStringList{"forecast.weather.gov: not-answered", "api.weather.gov: not-answered"}
+                                   << QStringList() << false;
+        Network closed = api;
+        closed[kGrid + "/forecast/hourly"] = kCancelled;
+        QTest::newRow("the window closed during the API")
+            << closed << QString() << QStringList{"forecast.weather.gov: not-answered", "api.weather.gov: not-answered"}
+            << QStringList{"points"} << true;
+    }
+
+    void hourlyChain()
+    {
+        QFETCH(Network, network);
+        QFETCH(QString, source);
+        QFETCH(QStringList, failed);
+        QFETCH(QStringList, keep);
+        QFETCH(bool, cancelled);
+        const net::Download download = [&](const net::Request &request) {
+            const auto found = network.find(request.url.startsWith(kPage) ? kPage : request.url);
+            return found == network.end() ? Status(404) : found->second;
+        };
+        const ChainOutcome<HourlyForecast> outcome =
+            FetchHourly({Place{"35.9656", "-114.836", "tz=-8"}, kPage, kApi, std::nullopt}, download);
+        QCOMPARE(bool(outcome.value), !source.isEmpty());
+        if (outcome.value) {
+            QCOMPARE(outcome.source, source);
+            QCOMPARE(outcome.value.value.hours.at(0).temperature, std::optional<double>(50));
+        }
+        CheckOutcome(outcome, failed, keep, cancelled, false);
+    }
+
     void chain()
     {
         QFETCH(Network, network);
@@ -135,7 +213,7 @@ private slots:
             const auto found = network.find(address);
             return found == network.end() ? Status(404) : found->second;
         };
-        ForecastAsk ask{Place{"35.9656", "-114.836", "tz=-8"}, kPage, kApi, std::nullopt, std::nullopt};
+        ForecastAsk ask{{Place{"35.9656", "-114.836", "tz=-8"}, kPage, kApi, std::nullopt}, std::nullopt};
         if (!keptPoints.isEmpty())
             ask.keptPoints = keptPoints;
         const ChainOutcome<ForecastExtraction> outcome = FetchForecast(ask, download);
@@ -144,18 +222,7 @@ private slots:
         QCOMPARE(bool(outcome.value), !source.isEmpty());
         if (outcome.value)
             QCOMPARE(outcome.source, source);
-        QStringList words;
-        for (const Attempt &attempt : outcome.failed)
-            words << attempt.source + ": " + attempt.rule + ": " + attempt.reason;
-        for (qsizetype i = 0; i < failed.size() && i < words.size(); ++i)
-            if (failed[i].endsWith(u'*') && words[i].startsWith(failed[i].chopped(1)))
-                words[i] = failed[i];
-        QCOMPARE(words, failed);
-        QStringList names;
-        for (const KeepBody &body : outcome.keep)
-            names << body.name;
-        QCOMPARE(names, keep);
-        QCOMPARE(outcome.cancelled, cancelled);
+        CheckOutcome(outcome, failed, keep, cancelled, true);
     }
 };
 

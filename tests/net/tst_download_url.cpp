@@ -499,9 +499,13 @@ void DownloadUrlTest::otherCharactersSentAsTheyAre()
 void DownloadUrlTest::userAgent()
 {
     TestServer server;
-    server.route("/ua", Response::ok("ok"));
+    server.route("/ua", withHeaders(Response::ok("ok"), {{"ETag", "\"v1\x01\""}, {"Last-Modified", "Sun, 06 Dec 2026 10:00:00 GMT"}}));
     QVERIFY(server.start());
-    QCOMPARE(net::DownloadUrl(server.url("/ua"), 0, quick()).body, QStringLiteral("ok"));
+    const net::Fetched fetched = net::DownloadUrl(server.url("/ua"), 0, quick());
+    QCOMPARE(fetched.body, QStringLiteral("ok"));
+    // The reply's validators, made printable, for asking again only if it changed.
+    QCOMPARE(fetched.report.etag, QStringLiteral("\"v1 \""));
+    QCOMPARE(fetched.report.lastModified, QStringLiteral("Sun, 06 Dec 2026 10:00:00 GMT"));
     const Request req = server.requests().at(0);
     QCOMPARE(req.header("User-Agent"), QByteArray("Mozilla/5.0 (Windows NT)"));
     QCOMPARE(req.method, QByteArray("GET"));
