@@ -65,10 +65,9 @@ uint DesktopNotifier::Notify(const QString &summary, const QString &body, unsign
     QDBusMessage call = MethodCall(QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(urgency)},
                             {QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntry)}};
-    // "default" is the click on the notification, which most servers show as
-    // no button of its own; "show" is the button.
-    const QStringList actions{QStringLiteral("default"), QStringLiteral("Show"), QStringLiteral("show"),
-                              QStringLiteral("Show")};
+    // One action, "default", labelled "Show": a click on the notification,
+    // or its button where the server draws one.
+    const QStringList actions{QStringLiteral("default"), QStringLiteral("Show")};
     call << QStringLiteral("Selvorra") << replacesId << QString::fromLatin1(kIcon) << summary
          << (BodyMarkup() ? EscapedForMarkup(body) : body) << actions << hints << qint32(-1);
     const std::optional<QDBusMessage> reply = Call(call);
@@ -97,7 +96,7 @@ void DesktopNotifier::Adopt(uint id)
 void DesktopNotifier::OnActionInvoked(uint id, const QString &action)
 {
     // The server tells every program of every notification's actions.
-    if (ours_.contains(id) && (action == u"default" || action == u"show"))
+    if (ours_.contains(id) && action == u"default")
         emit ActionInvoked(id);
 }
 

@@ -16,9 +16,8 @@ class DesktopNotifier : public QObject {
     Q_OBJECT
 
 public:
-    // What the desktop knows the program by: its desktop entry's name
-    // (dist/io.github.selvorra.selvorra.desktop) and its icon.
-    static constexpr const char *kDesktopEntry = "io.github.selvorra.selvorra";
+    // What the desktop knows the program by: its desktop entry's name and its icon.
+    static constexpr const char *kDesktopEntry = "selvorra";
     static constexpr const char *kIcon = "selvorra";
 
     explicit DesktopNotifier(const QDBusConnection &bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);

@@ -122,20 +122,7 @@ void Form1::CreateControls()
     Label1->setFont(labelFont);
     Label1->setFocusPolicy(Qt::NoFocus);
 
-    Update = new QPushButton(QStringLiteral("Update"), this);
-    Update->setObjectName(QStringLiteral("Update"));
-    Update->setGeometry(304, 152, 57, 17);
-    Location = new QPushButton(QStringLiteral("Location"), this);
-    Location->setObjectName(QStringLiteral("Location"));
-    Location->setGeometry(416, 152, 57, 17);
-    // In the free room right of Location, clear of the list's scroll bar.
-    Hours = new QPushButton(QStringLiteral("Hours"), this);
-    Hours->setObjectName(QStringLiteral("Hours"));
-    Hours->setGeometry(480, 152, 44, 17);
-    // The buttons lie over the list's lower part and stay on top of its rows.
-    Update->raise();
-    Location->raise();
-    Hours->raise();
+    CreateButtons();
 
     // A strip above the list for the service's warnings: the list gives up
     // its top while there are any, so nothing of the window's controls is
@@ -160,6 +147,22 @@ void Form1::CreateControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(60000);
     Timer1->start();
+}
+
+void Form1::CreateButtons()
+{
+    const auto button = [this](const QString &name, const QRect &place) {
+        auto *made = new QPushButton(name, this);
+        made->setObjectName(name);
+        made->setGeometry(place);
+        // The buttons lie over the list's lower part and stay on top of its rows.
+        made->raise();
+        return made;
+    };
+    Update = button(QStringLiteral("Update"), QRect(304, 152, 57, 17));
+    Location = button(QStringLiteral("Location"), QRect(416, 152, 57, 17));
+    // In the free room right of Location, clear of the list's scroll bar.
+    Hours = button(QStringLiteral("Hours"), QRect(480, 152, 44, 17));
 }
 
 // The report-style list, with no columns yet: start-up adds them.

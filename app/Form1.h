@@ -78,6 +78,7 @@ private:
     // The controls at their places, as the window is created.
     void CreateControls();
     void CreateList();
+    void CreateButtons();
     void DescribeForScreenReaders();
     void SetText1(const QString &text);
     void SetTemperature(const QString &labelText);

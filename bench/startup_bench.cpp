@@ -184,7 +184,9 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(SunIcon());
 
     BenchPlatform platform(arguments);
-    Form1 window(platform, ServiceOrigins{arguments.forecast, arguments.almanac});
+    // The alerts, asked once the window is filled, and the JSON API go to the
+    // forecast's host too (it knows neither), never to the real service.
+    Form1 window(platform, ServiceOrigins{arguments.forecast, arguments.almanac, arguments.forecast, arguments.forecast});
 
     if (arguments.offline)
         return OfflineStart(app, window);

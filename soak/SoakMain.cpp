@@ -175,6 +175,7 @@ int RunCycles(const Options &options, testsupport::TestServer &server, const QSt
     ServiceOrigins origins;
     origins.forecast = server.baseUrl();
     origins.almanac = server.baseUrl();
+    origins.api = origins.alerts = server.baseUrl();   // never the real service
     Form1 form(platform, origins);
     form.Form_Load();
 
