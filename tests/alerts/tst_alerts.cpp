@@ -23,9 +23,9 @@ QString Features(const QStringList &features)
 }
 
 // One feature: "id|event|severity|onset hour|end hour" (at -05:00), more properties as JSON.
-QString Feature(const QString &spec, const QString &more = QString())
+QString Feature(const QString &fields, const QString &more = QString())
 {
-    const QStringList f = spec.split(u'|');
+    const QStringList f = fields.split(u'|');
     const auto time = [](const QString &hour) {
         return hour.isEmpty() ? QStringLiteral("null") : QStringLiteral("\"2026-12-08T%1:00:00-05:00\"").arg(hour);
     };
@@ -36,15 +36,15 @@ QString Feature(const QString &spec, const QString &more = QString())
 
 // "id:severity[:vtec[:references]]", ending after kNow; "oregon" is the
 // recorded update, "oregon without VTEC" the same known by its references alone.
-Alert AlertOf(const QString &spec)
+Alert AlertOf(const QString &fields)
 {
-    if (spec.startsWith(QStringLiteral("oregon"))) {
+    if (fields.startsWith(QStringLiteral("oregon"))) {
         QString reply = recorded::Text(kOregon);
-        if (spec != u"oregon")
+        if (fields != u"oregon")
             reply.replace(QStringLiteral("\"VTEC\""), QStringLiteral("\"no-VTEC\""));
         return ReadAlerts(reply).value.alerts.at(0);
     }
-    const QStringList f = spec.split(u':');
+    const QStringList f = fields.split(u':');
     Alert alert;
     alert.id = QStringLiteral("https://api.weather.gov/alerts/") + f[0];
     alert.severity = SeverityOf(f[1]);
@@ -55,9 +55,9 @@ Alert AlertOf(const QString &spec)
 }
 
 // "key:severity:notification id:alert id"
-NotifiedEvent EventOf(const QString &spec)
+NotifiedEvent EventOf(const QString &fields)
 {
-    const QStringList f = spec.split(u':');
+    const QStringList f = fields.split(u':');
     return NotifiedEvent{f[0], SeverityOf(f[1]), f[2].toUInt(), kNow,
                          {QStringLiteral("https://api.weather.gov/alerts/") + f[3]}};
 }
@@ -274,11 +274,11 @@ private slots:
         if (active.value(0).startsWith("oregon"))
             recorded::StartTestCase();
         std::vector<Alert> alerts;
-        for (const QString &spec : active)
-            alerts.push_back(AlertOf(spec));
+        for (const QString &fields : active)
+            alerts.push_back(AlertOf(fields));
         std::vector<NotifiedEvent> before;
-        for (const QString &spec : notified)
-            before.push_back(EventOf(spec));
+        for (const QString &fields : notified)
+            before.push_back(EventOf(fields));
         const std::optional<Severity> least = minimum == u"Off" ? std::nullopt : std::optional(SeverityOf(minimum));
         // Kept across a restart first: the plan must not tell the difference. A recorded alert is planned when sent.
         const QDateTime now = alerts.empty() || !alerts[0].sent.isValid() ? kNow : alerts[0].sent;
