@@ -82,7 +82,9 @@ void Form1::ShowHours(const HourlyContent &content, const std::optional<QDateTim
     hourlyWindow_->Show(content);
     if (scrollTo)
         hourlyWindow_->ScrollToTime(*scrollTo);
-    hourlyWindow_->Open();
+    // A refresh changes the window where it is; only a click brings it forward.
+    if (content.opening)
+        hourlyWindow_->Open();
 }
 
 void Form1::CreateControls()

@@ -20,10 +20,11 @@ void HourlyWatch::Open(const Place &place, const std::optional<QDateTime> &scrol
                                                     : MapApiHourly(younger->body);
     if (hours) {
         const DateValue shift = std::round((platform_.Now() - DateFromQDateTime(nowUtc)) * 1440.0) / 1440.0;
-        Show(place, hours.value, DateFromQDateTime(younger->fetchedUtc) + shift, true, scrollTo);
+        Show(place, hours.value, DateFromQDateTime(younger->fetchedUtc) + shift, true, scrollTo, true);
     } else if (show_) {
         // Nothing kept: the window opens at once all the same, and says so.
-        show_(HourlyContent{{}, 0, false, {}, nowUtc, QStringLiteral("Fetching the hourly forecast\u2026")}, scrollTo);
+        show_(HourlyContent{{}, 0, false, {}, nowUtc, QStringLiteral("Fetching the hourly forecast\u2026"), true},
+              scrollTo);
     }
     hasHours_ = bool(hours);
     Refresh(place, download, scrollTo);
@@ -54,12 +55,12 @@ void HourlyWatch::Refresh(const Place &place, const net::Download &download, con
 }
 
 void HourlyWatch::Show(const Place &place, const HourlyForecast &hours, DateValue fetched, bool kept,
-                       const std::optional<QDateTime> &scrollTo)
+                       const std::optional<QDateTime> &scrollTo, bool opening)
 {
     if (!show_)
         return;
     const QDateTime nowUtc = platform_.NowUtc();
-    HourlyContent content{hours, fetched, kept, {}, nowUtc};
+    HourlyContent content{hours, fetched, kept, {}, nowUtc, {}, opening};
     bool latitudeRead = false;
     bool longitudeRead = false;
     const double latitude = place.latitude.trimmed().toDouble(&latitudeRead);

@@ -38,7 +38,7 @@ public:
 
 private:
     void Show(const Place &place, const HourlyForecast &hours, DateValue fetched, bool kept,
-              const std::optional<QDateTime> &scrollTo);
+              const std::optional<QDateTime> &scrollTo, bool opening = false);
 
     Platform &platform_;
     QString pageOrigin_;

@@ -18,6 +18,7 @@ struct HourlyContent {
     std::vector<NightSpan> nights;   // NightSpans() for the place over the hours
     QDateTime nowUtc;
     QString problem;              // without hours: what the window says instead
+    bool opening = false;         // the window opens (or comes forward) with it; else a refresh
 };
 
 // The window "Hourly forecast": the chart above, the table of every hour

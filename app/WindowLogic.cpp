@@ -262,9 +262,7 @@ net::Download WindowLogic::Download()
     // so no chain asks its next source.
     return [this](const net::Request &request) {
         net::Fetched fetched = platform_.Download(request);
-        if (closed_)
-            fetched = {QString(), {net::Failure::Cancelled, fetched.report.host, 0, {}, {}}};
-        return fetched;
+        return closed_ ? net::Fetched{QString(), net::DownloadReport{net::Failure::Cancelled}} : fetched;
     };
 }
 

@@ -11,13 +11,13 @@ namespace net {
 
 // One request: where, and the manners a service asks of its clients.
 struct Request {
-    QString url;
-    int reload = 0;                // non-zero: a fresh copy from the origin
-    QByteArray userAgent;          // empty: the program's own for the forecast page and the observatory
-    QList<QByteArray> headers;     // extra request headers, each "Name: value"
+    QString url = {};
+    int reload = 0;                    // non-zero: a fresh copy from the origin
+    QByteArray userAgent = {};         // empty: the program's own for the forecast page and the observatory
+    QList<QByteArray> headers = {};    // extra request headers, each "Name: value"
     // Not empty: a redirect is followed only to an address that starts with
     // this; any other fails with Failure::ForeignRedirect.
-    QString redirectPrefix;
+    QString redirectPrefix = {};
 };
 
 // Why a fetch gave nothing.
@@ -45,14 +45,14 @@ enum class Failure {
 // What became of a fetch, beside its text.
 struct DownloadReport {
     Failure failure = Failure::None;
-    QString host;          // the host asked, as in the URL
-    int httpStatus = 0;    // of the last reply received; 0 when none came
-    QString reason;        // that reply's reason phrase, printable and short
+    QString host = {};          // the host asked, as in the URL
+    int httpStatus = 0;         // of the last reply received; 0 when none came
+    QString reason = {};        // that reply's reason phrase, printable and short
     // The reply's validators, for asking again only if it changed
     // (If-None-Match, If-Modified-Since); printable, at most 200 characters.
-    QString etag;
-    QString lastModified;
-    QString detail;        // the HTTP client's own words, for Failure::Other; the
+    QString etag = {};
+    QString lastModified = {};
+    QString detail = {};        // the HTTP client's own words, for Failure::Other; the
                            // Content-Encoding sent (printable, short), for
                            // Failure::UnrequestedCompression; the host a refused
                            // redirect pointed to, for Failure::ForeignRedirect
